@@ -16,6 +16,9 @@ BIN=${1:?usage: $0 path/to/dosprep}
 SRC=${DOSPREP_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 SANDBOX=$SRC/sandbox/dosprep-sandbox
 EXPECTED=$SRC/tests/blackbox/expected
+if [ -n "${DOSPREP_BUILD:-}" ] && [ -z "${DOSPREP_PRELOAD:-}" ]; then
+    export DOSPREP_PRELOAD=$DOSPREP_BUILD/sandbox/libdosprep-geometry.so
+fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dosprep-bb.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 PASSED=0

@@ -47,7 +47,7 @@ check "no ssprimary, 0"      "--controller -"  ""       ""  ""  0
 check "no ssprimary, 1"      "--controller -"  "--debug1"  "###    Debug Mode 1  ###\n" "       getPrimaryBootType Error: Unable to open ssprimary file. \n" 0 \
       "       getPrimaryBootType Error: Unable to open ssprimary file. \n###    Debug Mode 1  ###\n"
 check "no ssprimary, 6"      "--controller -"  "--debug6"  "###    Debug Mode 6  ###\n       __String___nBootType_0__nIsATA_0__\n" "       getPrimaryBootType Error: Unable to open ssprimary file. \n" 0 \
-      "###    Debug Mode 6  ###\n       getPrimaryBootType Error: Unable to open ssprimary file. \n       __String___nBootType_0__nIsATA_0__\n"
+      "       getPrimaryBootType Error: Unable to open ssprimary file. \n###    Debug Mode 6  ###\n       __String___nBootType_0__nIsATA_0__\n"
 for word in 'ata\n:ata:0' 'ATA \n:ATA :0' 'ATA\r\n:ATA\r:0' 'SCSI:SCSI:3' 'KLARN\n:KLARN:1' 'TOVRIXAR\nATA\n:TOVRIXAR:2' \
             'ATAATAATAATAATA\n:ATAATAATAATAA:0' '\n::0' ':' ; do
     IFS=: read -r raw shown type <<<"$word"
