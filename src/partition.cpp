@@ -7,12 +7,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "dataFind.h"
 #include "dosprep.h"
 
-// Size of the partition when the description gives none: 2096 MB.
+// Size of the partition, in sectors, when the description gives none.
 constexpr int32_t kDefaultBlocks = 4292902;
 // Size of the partition when the geometry makes no sense: 100 MB.
 constexpr int32_t kBadInputBlocks = 204800;

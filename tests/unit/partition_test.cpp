@@ -13,10 +13,8 @@ TEST(CylinderBoundry, SizesToWholeCylinders)
     struct { int h, s, c, mb; int32_t blocks; } rows[] = {
         {255, 63, 8924, 2000, 4096512}, {254, 63, 1000, 2000, 4096575}, {15, 32, 1000, 500, 1024000},
         {255, 63, 8924, 100, 209664},   {255, 63, 8924, 50, 112896},    {1, 16, 100, 1, 2048},
-        // bad geometry: 100 MB
-        {255, 63, 99, 2000, 204800}, {255, 15, 8924, 2000, 204800}, {0, 63, 8924, 2000, 204800},
-        // no sector count that fits 32 bits: the default size
-        {255, 63, 8924, 1048575, 4292902}, {255, 63, 8924, 2000000, 4292902}, {255, 63, 8924, 0, 4292902},
+        {255, 63, 99, 2000, 204800}, {255, 15, 8924, 2000, 204800}, {0, 63, 8924, 2000, 204800},  // bad geometry
+        {255, 63, 8924, 1048575, 4292902}, {255, 63, 8924, 2000000, 4292902}, {255, 63, 8924, 0, 4292902},  // no 32-bit count
     };
     for (const auto &r : rows)
         EXPECT_EQ(CylinderBoundry(r.h, r.s, r.c, r.mb), r.blocks) << r.h << "/" << r.s << "/" << r.c << " " << r.mb;
@@ -24,11 +22,11 @@ TEST(CylinderBoundry, SizesToWholeCylinders)
 
 TEST(DataFind, KeyTagAndNumber)
 {
-    EXPECT_EQ(strSearch("<megab", "x<megab\n"), 1);
-    EXPECT_EQ(strSearch("<megab", "x<megab"), 0);  // a key that ends the text is not found
-    EXPECT_EQ(strSearch("<megab", "<megab"), 0);
-    EXPECT_EQ(strSearch("", "abc"), 0);
-    EXPECT_EQ(strSearch("aab", "aaab\n"), 1);      // a false start is retried further on
+    // A key that ends the text is not found; a false start is retried further on.
+    struct { const char *key, *text; int found; } searches[] = {
+        {"<megab", "x<megab\n", 1}, {"<megab", "x<megab", 0}, {"<megab", "<megab", 0}, {"", "abc", 0}, {"aab", "aaab\n", 1}};
+    for (const auto &r : searches)
+        EXPECT_EQ(strSearch(r.key, r.text), r.found) << r.key << " in " << r.text;
     struct { const char *line; bool ok; const char *value; } rows[] = {
         {"<megabytesize>2000</megabytesize>", true, "2000"}, {"  <megabytesize>0100</megabytesize>", true, "0100"},
         {"<megabytesize></megabytesize>", false, ""},       {"<megabytesize unit>2000</megabytesize>", false, ""},
