@@ -16,6 +16,9 @@ constexpr const char *kImage = "/root/vantor/dosboot.b";
 // rewritten; a longer image keeps the rest of its bytes where they are.
 constexpr int kWrite16Capacity = 528;
 constexpr int kPutValuesCapacity = 530;
+static_assert(kOffsetHiddenSectors < kWrite16Capacity && kOffsetHiddenSectors < kPutValuesCapacity,
+              "the patched bytes lie inside the buffers");
+static_assert(256 <= kWrite16Capacity && 64 <= kPutValuesCapacity, "the dumps stay inside the buffers");
 
 static void marker(const char *pText)
 {
