@@ -15,6 +15,6 @@ void stampDriveNumber();
 void stampDriveNumberOK();
 void getBootNode(char *psInput5, char *psOutput5, int nLengthIn5, int nLengthOut5);
 int getNodeOffset(const char *psString6);
-void writeToDrive(char *psNode4, char *psBuffer4, int cDrivePlace);
+void writeToDrive(const char *psNode4, char *psBuffer4, int cDrivePlace);
 
 #endif
