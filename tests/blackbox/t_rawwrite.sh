@@ -9,7 +9,6 @@ TEST='TESTMODE: \n     fseek( 0xPTR, 000000a0, 0) \n     fputc( ff, 0xPTR) \n'
 
 # name                  sandbox  arguments                                stdout  stderr  status
 check "relative node"      -  "--bytewrite sdb 0x0 0x41"                   "$SYN"  ""  0
-check "capital X offset"   -  "--bytewrite /dev/zero 0X10 0x1"             "$SYN"  ""  0
 check "cannot open"        -  "--bytewrite /nonexistent/x 0x0 0x0"  'You need to be user root to run this program!\n' "" 0
 check "level 12: T1, T3"   -  "--debugc --bytewrite /dev/zero 0xg 0xzz"  "###    Debug Mode 12  ###\n  writeByteToDevnode( /dev/zero, 0xg, 0xzz )\n  writeOneByteToPartition( /dev/zero, 0x00000010, 0x53 )\n" "" 0
 check "level 16: T2"       -  "--debugg --bytewrite /dev/zero 0xa0 0xfff"  "###    Debug Mode 16  ###\n  writeByteToDevnode( /dev/zero, 000000a0, ff )\n" "" 0

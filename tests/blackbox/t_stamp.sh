@@ -1,6 +1,5 @@
-# --msdrivecount in the sandbox: for each form of boot node, the disks that
-# follow it get bytes 220..223 of their first sector stamped, and nothing else
-# of any disk changes (each disk is compared whole with an untouched sandbox's).
+# --msdrivecount in the sandbox: the disks after each form of boot node get bytes
+# 220..223 of sector 0 stamped; every disk is compared whole with an untouched one.
 . "$(dirname "$0")/harness.sh"
 
 G='--geometry 16/63/100 --size 20 --format none'  # only the following disks matter
@@ -31,21 +30,15 @@ check "sda, second run"    "$G $O --check '$(realpath "$BIN") --msdrivecount'"  
 stamped "second run: same"  "$ALL"
 check "sda, test mode"     "$G $O"  "--debug4 --test --msdrivecount"  "$D4$(w2 1 2 3 4 5 6 7 8 9 10 11)" "" 0
 stamped "test mode: none"   ""
-O="--boot-node /dev/sdaa --disks 3"; base "$O"
-check "sdaa"               "$G $O"  "--msdrivecount"  "" "" 0
-stamped "sdaa: sdab..sdad"  "sdab:1 sdac:2 sdad:3"
-O="--boot-node /dev/sdp --disks 10"; base "$O"
-check "sdp: to sdz"        "$G $O"  "--msdrivecount"  "" "" 0
-stamped "sdp: sdq..sdz"     "sdq:1 sdr:2 sds:3 sdt:4 sdu:5 sdv:6 sdw:7 sdx:8 sdy:9 sdz:10"
-O="--boot-node /dev/hda --disks 3 --controller ATA"; base "$O"
-check "hda, ATA"           "$G $O"  "--msdrivecount"  "" "" 0
-stamped "hda: hdb, hdc"     "hdb:1 hdc:2"
-O="--boot-node /dev/tov/c0d0 --disks 3 --controller TOVRIXAR"; base "$O"
-check "tov, TOVRIXAR"      "$G $O"  "--msdrivecount"  "" "" 0
-stamped "tov: c0d1, c0d2"   "tov_c0d1:1 tov_c0d2:2"
-O="--boot-node /dev/klarn/c0d0 --disks 3"; base "$O"
-check "klarn node"         "$G $O"  "--msdrivecount"  "" "" 0
-stamped "klarn: c0d1, c0d2" "klarn_c0d1:1 klarn_c0d2:2"
+for row in "sdaa|--boot-node /dev/sdaa --disks 3|sdab:1 sdac:2 sdad:3" \
+           "hda, ATA|--boot-node /dev/hda --disks 3 --controller ATA|hdb:1 hdc:2" \
+           "tov|--boot-node /dev/tov/c0d0 --disks 3 --controller TOVRIXAR|tov_c0d1:1 tov_c0d2:2" \
+           "klarn|--boot-node /dev/klarn/c0d0 --disks 3|klarn_c0d1:1 klarn_c0d2:2" \
+           "sdp, to sdz|--boot-node /dev/sdp --disks 10|sdq:1 sdr:2 sds:3 sdt:4 sdu:5 sdv:6 sdw:7 sdx:8 sdy:9 sdz:10"; do
+    IFS='|' read -r name O stamps <<<"$row"; base "$O"
+    check "$name"          "$G $O"  "--msdrivecount"  "" "" 0
+    stamped "$name: $stamps" "$stamps"
+done
 
 # Nothing stamped: controller types 1 and 0, a boot disk that is no link or a
 # relative one, a node of no known form; a disk too short to read is kept.
