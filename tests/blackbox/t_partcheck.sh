@@ -5,80 +5,46 @@
 F=$WORK/files
 mkdir -p "$F"
 mk() { printf "$2" >"$F/$1"; }
-mk p4096000  '\000\200\076\000'          # 0x3e8000
-mk t4096512  '\000\202\076\000'          # 0x3e8200
-mk at1000    '\350\314\035\000'          # 1953000, the threshold of '1000'
-mk long      '\000\200\076\000\377\377\377\377'
-mk neg       '\000\000\000\200'          # -2147483648
-mk zero      '\000\000\000\000'
-mk empty     ''
-mk short2    '\000\202'
-mk short3    '\000\200\076'
+mk p4096000 '\000\200\076\000'; mk t4096512 '\000\202\076\000'; mk at1000 '\350\314\035\000'
+mk long '\000\200\076\000\377\377'; mk neg '\000\000\000\200'; mk zero '\000\000\000\000'
+mk empty ''; mk short2 '\000\202'; mk short3 '\000\200\076'
 NOENT='Error Openning File : No such file or directory\n'
-
-# Level-3 traces: the main module's line, the threshold, the bytes (last
-# first), the counts, the answer.
-l3a() {  # THRESHOLD_SECTORS: the lines before the files are opened
-    printf '###    Debug Mode 3  ###\\n______DosPartCheck_--dos__\\n'
-    printf '______dosPartCheck_Threshold = %s   0x%X__\\n' "$1" "$1"
-}
-l3b() {  # TABLE_BYTES PART_BYTES TABLE PART ANSWER: the lines after
-    printf '______d_table_%s__\\n______d_part_%s__\\n' "$1" "$2"
-    printf '______d__table_%s__\\n______d__part_%s__\\n' "$3" "$4"
-    printf '______dosPartCheck_Return code__ %s__\\n' "$5"
-}
-l3() {  # THRESHOLD_SECTORS TABLE_BYTES PART_BYTES TABLE PART ANSWER
-    l3a "$1"
-    shift
-    l3b "$@"
-}
-P='00_3E_82_00 00_3E_80_00 4096512_3E8200 4096000_3E8000'
 HIGH=$'\xe9'5  # a byte of 128 or more, then a digit
+
+# Level 3: the lines before the files are opened, then those after.
+l3a() { printf '###    Debug Mode 3  ###\\n______DosPartCheck_--dos__\\n______dosPartCheck_Threshold = %s   0x%X__\\n' "$1" "$1"; }
+l3b() { printf '______d_table_%s__\\n______d_part_%s__\\n______d__table_%s__\\n______d__part_%s__\\n______dosPartCheck_Return code__ %s__\\n' "$@"; }
+l3() { l3a "$1"; shift; l3b "$@"; }
+P='00_3E_82_00 00_3E_80_00 4096512_3E8200 4096000_3E8000'
 dos() { echo "--debug3 --dos $F/$1 $F/$2 $3"; }
 
-# name                    sandbox  arguments                        stdout                          stderr   status
-# The threshold text: at most four characters, up to 'E', codes above '/'.
-check "thres 2000"         -  "$(dos t4096512 p4096000 2000)"  "$(l3 3906000 $P 1)"   ""  1
-check "thres 100"          -  "$(dos t4096512 p4096000 100)"   "$(l3 195300 $P 1)"         ""  1
-check "thres 200MB"        -  "$(dos t4096512 p4096000 200MB)" "$(l3 390600 $P 1)"         ""  1
-check "thres 12345"        -  "$(dos t4096512 p4096000 12345)" "$(l3 2410002 $P 1)"        ""  1
-check "thres 1A"           -  "$(dos t4096512 p4096000 1A)"    "$(l3 52731 $P 1)"          ""  1
-check "thres 9E"           -  "$(dos t4096512 p4096000 9E)"    "$(l3 216783 $P 1)"         ""  1
-check "thres -5"           -  "$(dos t4096512 p4096000 -5)"    "$(l3 9765 $P 1)"           ""  1
-check "thres 0012"         -  "$(dos t4096512 p4096000 0012)"  "$(l3 23436 $P 1)"          ""  1
-check "thres high byte"    -  "$(dos t4096512 p4096000 $HIGH)" "$(l3 9765 $P 1)"      ""  1
-check "thres no digit"     -  "$(dos t4096512 p4096000 MB)"    "$(l3 0 $P 1)"              ""  1
-check "thres 2100 above"   -  "$(dos t4096512 p4096000 2100)"  "$(l3 4101300 $P 0)"        ""  0
-# The decision, with the counts read back in the trace.
-check "swapped"            -  "$(dos p4096000 t4096512 1000)"  "$(l3 1953000 00_3E_80_00 00_3E_82_00 4096000_3E8000 4096512_3E8200 -1)" "" 255
-check "equal counts"       -  "$(dos p4096000 long 1000)"      "$(l3 1953000 00_3E_80_00 00_3E_80_00 4096000_3E8000 4096000_3E8000 0)" "" 0
-check "at threshold"       -  "$(dos t4096512 at1000 1000)"    "$(l3 1953000 00_3E_82_00 00_1D_CC_E8 4096512_3E8200 1953000_1DCCE8 1)" "" 1
-check "short files"        -  "$(dos short2 short3 0)"         "$(l3 0 FF_FF_82_00 FF_3E_80_00 -32256_FFFF8200 -12681216_FF3E8000 0)" "" 0
-check "empty table"        -  "$(dos empty p4096000 0)"        "$(l3 0 FF_FF_FF_FF 00_3E_80_00 -1_FFFFFFFF 4096000_3E8000 -1)" "" 255
-check "negative part"      -  "$(dos zero neg 0)"              "$(l3 0 00_00_00_00 80_00_00_00 0_0 -2147483648_80000000 0)" "" 0
-check "negative table"     -  "$(dos neg zero 0)"              "$(l3 0 80_00_00_00 00_00_00_00 -2147483648_80000000 0_0 -1)" "" 255
-
-# Unreadable files: both are tried, nothing is read, both counts are 0.
+# name                 sandbox  arguments                          stdout                   stderr  status
+check "thres 2000"      -  "$(dos t4096512 p4096000 2000)"  "$(l3 3906000 $P 1)"  ""  1
+check "thres 200MB"     -  "$(dos t4096512 p4096000 200MB)" "$(l3 390600 $P 1)"   ""  1
+check "thres 12345"     -  "$(dos t4096512 p4096000 12345)" "$(l3 2410002 $P 1)"  ""  1
+check "thres 1A"        -  "$(dos t4096512 p4096000 1A)"    "$(l3 52731 $P 1)"    ""  1
+check "thres -5"        -  "$(dos t4096512 p4096000 -5)"    "$(l3 9765 $P 1)"     ""  1
+check "thres 0012"      -  "$(dos t4096512 p4096000 0012)"  "$(l3 23436 $P 1)"    ""  1
+check "thres high byte" -  "$(dos t4096512 p4096000 $HIGH)" "$(l3 9765 $P 1)"     ""  1
+check "below threshold" -  "$(dos t4096512 p4096000 2100)"  "$(l3 4101300 $P 0)"  ""  0
+check "swapped"         -  "$(dos p4096000 t4096512 1000)"  "$(l3 1953000 00_3E_80_00 00_3E_82_00 4096000_3E8000 4096512_3E8200 -1)" "" 255
+check "equal counts"    -  "$(dos p4096000 long 1000)"      "$(l3 1953000 00_3E_80_00 00_3E_80_00 4096000_3E8000 4096000_3E8000 0)" "" 0
+check "at threshold"    -  "$(dos t4096512 at1000 1000)"    "$(l3 1953000 00_3E_82_00 00_1D_CC_E8 4096512_3E8200 1953000_1DCCE8 1)" "" 1
+check "short files"     -  "$(dos short2 short3 0)"         "$(l3 0 FF_FF_82_00 FF_3E_80_00 -32256_FFFF8200 -12681216_FF3E8000 0)" "" 0
+check "empty table"     -  "$(dos empty p4096000 0)"        "$(l3 0 FF_FF_FF_FF 00_3E_80_00 -1_FFFFFFFF 4096000_3E8000 -1)" "" 255
+check "negative part"   -  "$(dos zero neg 0)"              "$(l3 0 00_00_00_00 80_00_00_00 0_0 -2147483648_80000000 0)" "" 0
+check "negative table"  -  "$(dos neg zero 0)"              "$(l3 0 80_00_00_00 00_00_00_00 -2147483648_80000000 0_0 -1)" "" 255
+# Both opens are tried; nothing is read, both counts stay 0.
 Z='00_00_00_00 00_00_00_00 0_0 0_0'
-check "no table file"      -  "$(dos nope p4096000 1000)"  "$(l3 1953000 $Z 0)"  "$NOENT"  0 \
-      "$(l3a 1953000)$NOENT$(l3b $Z 0)"
-check "no files at all"    -  "$(dos no1 no2 0)"           "$(l3 0 $Z 0)"        "$NOENT$NOENT"  0 \
-      "$(l3a 0)$NOENT$NOENT$(l3b $Z 0)"
-check "plain level"        -  "--dos $F/p4096000 $F/t4096512 1000"  ""  ""  255
-check "plain no file"      -  "--dos $F/nope $F/t4096512 1000"      ""  "$NOENT"  0
+check "no table file"   -  "$(dos nope p4096000 1000)"  "$(l3 1953000 $Z 0)"  "$NOENT"  0  "$(l3a 1953000)$NOENT$(l3b $Z 0)"
+check "no files at all" -  "$(dos no1 no2 0)"           "$(l3 0 $Z 0)"  "$NOENT$NOENT"  0  "$(l3a 0)$NOENT$NOENT$(l3b $Z 0)"
+check "level 0"         -  "--dos $F/p4096000 $F/t4096512 1000"  ""  ""  255
 
-# Level 2 has the parse trace; each level range has its own lines.
-L2HEAD="###    Debug Mode 2  ###\n______DosPartCheck_--dos__\n______dosPartCheck_$F/t4096512_$F/p4096000"
-L2TAIL="______d_table_00_3E_82_00__\n______d_part_00_3E_80_00__\n______d__table_4096512_3E8200__\n______d__part_4096000_3E8000__\n______dosPartCheck_Return code__ 1__\n"
-check "level 2, '20'"      -  "--debug2 --dos $F/t4096512 $F/p4096000 20" \
-      "${L2HEAD}_20__\n._.2._..2..._.0._..20..___________thres__20_14\n______dosPartCheck_Threshold = 39060   0x9894__\n$L2TAIL" "" 1
-check "level 2, '1A5MB'"   -  "--debug2 --dos $F/t4096512 $F/p4096000 1A5MB" \
-      "${L2HEAD}_1A5MB__\n._.1._..1..._.A._..27..._.5._..275..___________thres__275_113\n______dosPartCheck_Threshold = 537075   0x831F3__\n$L2TAIL" "" 1
-check "level 2, '00000'"   -  "--debug2 --dos $F/t4096512 $F/p4096000 00000" \
-      "${L2HEAD}_00000__\n._.0._..0..._.0._..0..._.0._..0..._.0._..0..___________thres__0_00\n______dosPartCheck_Threshold = 0   0x0__\n$L2TAIL" "" 1
-check "level 6"            -  "--debug6 --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 6  ###\n$L2TAIL" "" 1
-check "level e"            -  "--debuge --dos $F/t4096512 $F/p4096000 20" \
-      "###    Debug Mode 14  ###\n______dosPartCheck_Return code__ 1__\n" "" 1
-check "level f"            -  "--debugf --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 15  ###\n" "" 1
+# Level 2 adds the parse trace; the other levels keep their own lines.
+TAIL="______d_table_00_3E_82_00__\n______d_part_00_3E_80_00__\n______d__table_4096512_3E8200__\n______d__part_4096000_3E8000__\n______dosPartCheck_Return code__ 1__\n"
+check "level 2, '20'"   -  "--debug2 --dos $F/t4096512 $F/p4096000 20" \
+      "###    Debug Mode 2  ###\n______DosPartCheck_--dos__\n______dosPartCheck_$F/t4096512_$F/p4096000_20__\n._.2._..2..._.0._..20..___________thres__20_14\n______dosPartCheck_Threshold = 39060   0x9894__\n$TAIL" "" 1
+check "level 6"         -  "--debug6 --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 6  ###\n$TAIL" "" 1
+check "level e"         -  "--debuge --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 14  ###\n______dosPartCheck_Return code__ 1__\n" "" 1
 
 finish
