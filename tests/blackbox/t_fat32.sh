@@ -72,8 +72,6 @@ check "template of same layout" "--setup 'bash $WORK/othervol' $DD"  "--write32"
 partition
 expect "same layout: fsck" "$(complaints)" ""
 
-check "spt 32"           "--geometry 64/32/1000 $DD"  "--write32"  ""  "$dd12$dd9"  0
-layout "spt 32" 20 no
 P='0xPTR, 0xPTR, 0xPTR'
 S6="___setUpdate98(6, 0xPTR, 0) \n--getBootDriveSectorsPerTrack- = 11 \n      Number of Heads = 255 \n   setUpdate98__ucSectorsPerTrack= 32 [0x20]\n1.copyDosBootInfo($P, 6, 6, 0)  \n    nDosCopySectorNumber 6, nDebugLevel 6  \n\n2.copyDosBootInfo($P, 3, 6, 3072)  \n"
 T6="###    Debug Mode 6  ###\n       __String_ATA__nBootType_4__nIsATA_1__\n"

@@ -71,11 +71,4 @@ TEST(Fat32Merge, LengthsAndBothPasses)
     }
 }
 
-TEST(Fat32Merge, CloseFileCountsOnlyRealStreams)
-{
-    nFilesOpen = 2;
-    close3Files(tmpfile(), nullptr, tmpfile());
-    EXPECT_EQ(nFilesOpen, 0);
-}
-
 }  // namespace
