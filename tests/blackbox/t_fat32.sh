@@ -6,7 +6,7 @@
 # all of its statistics). scribble puts distinct values in the partition's
 # fields that the merge patches or keeps, and another serial number in its
 # backup boot sector. othervol makes the template from another FAT32 volume
-# laid out like the partition, with another serial number and label.
+# of the partition's size and start, with mkfs.fat's own cluster size.
 R=$WORK/realdd
 cp /bin/dd "$R"
 printf '#!/bin/bash\n(exec -a "$0" %s "$@") 2>&1 >/dev/null | sed -E "s/ copied, .*/ copied/" >&2\n' "$R" >"$WORK/dd"
@@ -71,12 +71,14 @@ expect "write32: written" "$(same "$WORK/part.img" 0 "$KEEP/vantor/update98boot.
 # Hidden sectors 0x8877003f: 63 below, the partition's own upper bytes kept.
 expect "write32: minfo" "$(MTOOLS_SKIP_CHECK=1 minfo -i "$WORK/part.img" :: 2>/dev/null | grep -E '^(sectors per track|heads|hidden sectors|physical drive id):' | sort -u | tr '\n' ';')" \
        "heads: 255;hidden sectors: -2005467073;physical drive id: 0x80;sectors per track: 63;"
+# The sandbox's template comes from a volume laid out like the partition.
+expect "write32: fsck" "$(complaints)" "exit 0"
 # The FSInfo sector (sector 1) comes from the template, and with it the
-# template volume's free cluster count.
-expect "write32: fsck" "$(complaints | sed -E 's/\(.*\)/(N vs. really M)/')" "$(printf 'Free cluster summary wrong (N vs. really M)\nexit 1')"
-check "template of same layout" "--setup 'bash $WORK/othervol' $DD"  "--write32"  ""  "$dd12$dd9"  0
+# template volume's free cluster count: a template of another cluster size
+# leaves a wrong count.
+check "template of other layout" "--setup 'bash $WORK/othervol' $DD"  "--write32"  ""  "$dd12$dd9"  0
 partition
-expect "same layout: fsck" "$(complaints)" "exit 0"
+expect "other layout: fsck" "$(complaints | sed -E 's/\(.*\)/(N vs. really M)/')" "$(printf 'Free cluster summary wrong (N vs. really M)\nexit 1')"
 
 P='0xPTR, 0xPTR, 0xPTR'
 S6="___setUpdate98(6, 0xPTR, 0) \n--getBootDriveSectorsPerTrack- = 11 \n      Number of Heads = 255 \n   setUpdate98__ucSectorsPerTrack= 32 [0x20]\n1.copyDosBootInfo($P, 6, 6, 0)  \n    nDosCopySectorNumber 6, nDebugLevel 6  \n\n2.copyDosBootInfo($P, 3, 6, 3072)  \n"
