@@ -5,7 +5,6 @@
 set(DOSPREP_MAINTAINER "dosprep maintainers <dosprep-maint@example.org>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
-set(DOSPREP_PKGLIBDIR lib/dosprep)  # the sandbox's preload library and sfdisk adapter
 set(DOSPREP_DOCDIR share/doc/dosprep)
 set(dosprep_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(dosprep_gen ${CMAKE_CURRENT_BINARY_DIR}/packaging)
@@ -14,13 +13,11 @@ install(TARGETS dosprep RUNTIME DESTINATION sbin)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
         DESTINATION share/bash-completion/completions RENAME dosprep)
 
-# The rehearsal sandbox, when this tree has it.
+# The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
+# bin/dosprep-sandbox, lib/dosprep/libdosprep-geometry.so and the sfdisk
+# front end in lib/dosprep/bin); its manual page comes from here.
 set(dosprep_pages dosprep.8)
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox AND TARGET dosprep-geometry)
-  install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox DESTINATION sbin)
-  install(TARGETS dosprep-geometry LIBRARY DESTINATION ${DOSPREP_PKGLIBDIR})
-  file(GLOB dosprep_adapters ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/sfdisk*)
-  install(PROGRAMS ${dosprep_adapters} DESTINATION ${DOSPREP_PKGLIBDIR})
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox)
   list(APPEND dosprep_pages dosprep-sandbox.8)
 endif()
 

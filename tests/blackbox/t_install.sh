@@ -49,14 +49,19 @@ for row in "options:--w:--write16 --write32 " \
     expect "completion: $name" "$(complete_line "${words[@]}")" "$want"
 done
 
-# The sandbox, when this tree has one: installed beside the tool, it must
-# find its preload library and adapter there and rehearse a run.
+# The sandbox, when this tree has one: installed with the tool, it finds its
+# preload library and sfdisk front end there and rehearses a run.
 if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
-    expect "sandbox"        "$(mode "$P/sbin/dosprep-sandbox")" -rwxr-xr-x
-    expect "sandbox page"   "$(mode "$P/share/man/man8/dosprep-sandbox.8.gz")" -rw-r--r--
-    expect "preload library" "$(ls "$P/lib/dosprep/" | grep -c '\.so$')" 1
-    out=$("$P/sbin/dosprep-sandbox" --geometry 255/63/8924 -- --debug3 --test --write16 2>&1)
+    expect "sandbox"         "$(mode "$P/bin/dosprep-sandbox")" -rwxr-xr-x
+    expect "sandbox page"    "$(mode "$P/share/man/man8/dosprep-sandbox.8.gz")" -rw-r--r--
+    expect "preload library" "$(mode "$P/lib/dosprep/libdosprep-geometry.so")" -rw-r--r--
+    expect "sfdisk front end" "$(mode "$P/lib/dosprep/bin/sfdisk")" -rwxr-xr-x
+    out=$("$P/bin/dosprep-sandbox" --binary "$P/sbin/dosprep" --geometry 255/63/8924 \
+          -- --debug3 --test --write16 2>&1)
     expect "installed rehearsal" "$(grep -c 'getBootDriveSectorsPerTrack- = 3f' <<<"$out")" 1
+    # The rehearsal runs the tool installed beside it, not the one on PATH.
+    out=$(PATH=/usr/bin:/bin "$P/bin/dosprep-sandbox" --report - -- --version 2>&1)
+    expect "sandbox finds its tool" "$(head -1 <<<"$out")" "dosprep ver 0.5.11"
 fi
 
 finish

@@ -30,9 +30,9 @@ expect "owner root" "$(awk '{print $2}' "$WORK/contents" | sort -u)" root/root
 files=$(awk '$1 !~ /^d/ {print $6}' "$WORK/contents" | sort | tr '\n' ' ')
 want="./usr/sbin/dosprep ./usr/share/bash-completion/completions/dosprep ./usr/share/doc/dosprep/changelog.gz ./usr/share/doc/dosprep/copyright ./usr/share/lintian/overrides/dosprep ./usr/share/man/man8/dosprep.8.gz "
 if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
-    extra=$(cd "$SRC/sandbox" && ls sfdisk* 2>/dev/null | sed 's|^|./usr/lib/dosprep/|')
-    want=$(printf '%s\n' $want $extra ./usr/lib/dosprep/libdosprep-geometry.so \
-        ./usr/sbin/dosprep-sandbox ./usr/share/man/man8/dosprep-sandbox.8.gz | sort | tr '\n' ' ')
+    want=$(printf '%s\n' $want ./usr/bin/dosprep-sandbox ./usr/lib/dosprep/bin/sfdisk \
+        ./usr/lib/dosprep/libdosprep-geometry.so ./usr/share/man/man8/dosprep-sandbox.8.gz |
+        sort | tr '\n' ' ')
 fi
 expect "contents" "$files" "$want"
 
