@@ -64,10 +64,18 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DOSPREP_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # sfdisk is in fdisk, dd and ls in coreutils; the sandbox needs unshare
 # (util-linux), losetup and mount (mount) and mkfs.fat (dosfstools).
 # coreutils and util-linux are essential: Debian wants their versions named.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools")
+# The C library's version comes from dpkg-shlibdeps (dpkg-dev, file) when
+# the machine has them.
+find_program(DOSPREP_SHLIBDEPS dpkg-shlibdeps)
+find_program(DOSPREP_FILE file)
+if(DOSPREP_SHLIBDEPS AND DOSPREP_FILE)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6")
+endif()
 include(CPack)
