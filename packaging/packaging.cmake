@@ -1,0 +1,81 @@
+# Installation layout, manual pages, bash completion and the Debian package.
+# Included at the end of the top-level CMakeLists.txt; every path below is
+# relative to the install prefix, so DESTDIR and --prefix both work.
+
+set(DOSPREP_MAINTAINER "dosprep maintainers <dosprep-maint@example.org>"
+    CACHE STRING "Maintainer named in the Debian package and its changelog")
+
+set(DOSPREP_DOCDIR share/doc/dosprep)
+set(dosprep_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+set(dosprep_gen ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+
+install(TARGETS dosprep RUNTIME DESTINATION sbin)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
+        DESTINATION share/bash-completion/completions RENAME dosprep)
+
+# The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
+# bin/dosprep-sandbox, lib/dosprep/libdosprep-geometry.so and the sfdisk
+# front end in lib/dosprep/bin); its manual page comes from here.
+set(dosprep_pages dosprep.8)
+if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox)
+  list(APPEND dosprep_pages dosprep-sandbox.8)
+endif()
+
+# Manual pages and the changelog are installed compressed, as Debian wants
+# them: gzip -9n gives the same bytes on every build.
+find_program(DOSPREP_GZIP gzip REQUIRED)
+configure_file(${dosprep_pkg}/changelog.in ${dosprep_gen}/changelog @ONLY)
+set(dosprep_gz ${dosprep_gen}/changelog.gz)
+add_custom_command(OUTPUT ${dosprep_gen}/changelog.gz
+  COMMAND ${DOSPREP_GZIP} -9n -c ${dosprep_gen}/changelog > ${dosprep_gen}/changelog.gz
+  DEPENDS ${dosprep_gen}/changelog VERBATIM)
+foreach(page ${dosprep_pages})
+  add_custom_command(OUTPUT ${dosprep_gen}/${page}.gz
+    COMMAND ${DOSPREP_GZIP} -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} > ${dosprep_gen}/${page}.gz
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/docs/${page} VERBATIM)
+  list(APPEND dosprep_gz ${dosprep_gen}/${page}.gz)
+  install(FILES ${dosprep_gen}/${page}.gz DESTINATION share/man/man8)
+endforeach()
+add_custom_target(dosprep-docs ALL DEPENDS ${dosprep_gz})
+install(FILES ${dosprep_gen}/changelog.gz ${dosprep_pkg}/copyright DESTINATION ${DOSPREP_DOCDIR})
+install(FILES ${dosprep_pkg}/lintian-overrides DESTINATION share/lintian/overrides RENAME dosprep)
+
+# cpack -G DEB, from the build directory.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME dosprep)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT ${DOSPREP_MAINTAINER})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "prepare the DOS boot partition of a machine's boot disk")
+set(CPACK_PACKAGE_DESCRIPTION
+"dosprep is one step of an automated installation: run as root, it creates
+the FAT16 or FAT32 boot partition of the boot disk with sfdisk, patches the
+disk geometry into the boot sector image and writes it, builds the FAT32
+boot area, stamps BIOS drive numbers into the further disks, and offers a
+hex view, a binary compare and a partition size check.
+
+dosprep-sandbox rehearses any dosprep command line on a simulated disk of a
+given geometry, with the engineer's own data files, and reports what it
+would change, without touching the machine's disks.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DOSPREP_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# sfdisk is in fdisk, dd and ls in coreutils; the sandbox needs unshare
+# (util-linux), losetup and mount (mount) and mkfs.fat (dosfstools).
+# coreutils and util-linux are essential: Debian wants their versions named.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools")
+# The C library's version comes from dpkg-shlibdeps (dpkg-dev, file) when
+# the machine has them.
+find_program(DOSPREP_SHLIBDEPS dpkg-shlibdeps)
+find_program(DOSPREP_FILE file)
+if(DOSPREP_SHLIBDEPS AND DOSPREP_FILE)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6")
+endif()
+include(CPack)
