@@ -14,7 +14,7 @@ install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
         DESTINATION share/bash-completion/completions RENAME dosprep)
 
 # The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
-# bin/dosprep-sandbox, lib/dosprep/libdosprep-geometry.so and the sfdisk
+# sbin/dosprep-sandbox, lib/dosprep/libdosprep-geometry.so and the sfdisk
 # front end in lib/dosprep/bin); its manual page comes from here.
 set(dosprep_pages dosprep.8)
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox)

@@ -52,13 +52,13 @@ done
 # The sandbox, when this tree has one: installed with the tool, it finds its
 # preload library and sfdisk front end there and rehearses a run.
 if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
-    expect "sandbox"         "$(mode "$P/bin/dosprep-sandbox")" -rwxr-xr-x
+    expect "sandbox"         "$(mode "$P/sbin/dosprep-sandbox")" -rwxr-xr-x
     expect "sandbox page"    "$(mode "$P/share/man/man8/dosprep-sandbox.8.gz")" -rw-r--r--
     expect "preload library" "$(mode "$P/lib/dosprep/libdosprep-geometry.so")" -rw-r--r--
     expect "sfdisk front end" "$(mode "$P/lib/dosprep/bin/sfdisk")" -rwxr-xr-x
     # The geometry comes from the library; the old -S option only passes
     # through the sandbox's sfdisk.
-    out=$("$P/bin/dosprep-sandbox" --binary "$P/sbin/dosprep" --geometry 255/63/8924 \
+    out=$("$P/sbin/dosprep-sandbox" --binary "$P/sbin/dosprep" --geometry 255/63/8924 \
           --check 'sfdisk -S 63 --dump /dev/sssd' -- --debug3 --test --write16 2>&1)
     expect "installed rehearsal" "$(grep -c 'getBootDriveSectorsPerTrack- = 3f' <<<"$out")" 1
     expect "installed sfdisk front end" "$(grep -c '^label: dos' <<<"$out")" 1
@@ -66,7 +66,7 @@ if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
     mkdir -p "$WORK/fakebin"
     printf '#!/bin/sh\necho not this dosprep\n' >"$WORK/fakebin/dosprep"
     chmod +x "$WORK/fakebin/dosprep"
-    out=$(PATH=$WORK/fakebin:$PATH "$P/bin/dosprep-sandbox" -- --version 2>&1)
+    out=$(PATH=$WORK/fakebin:$PATH "$P/sbin/dosprep-sandbox" -- --version 2>&1)
     expect "sandbox finds its tool" "$(head -1 <<<"$out")" "dosprep ver 0.5.11"
 fi
 

@@ -30,7 +30,7 @@ expect "owner root" "$(awk '{print $2}' "$WORK/contents" | sort -u)" root/root
 files=$(awk '$1 !~ /^d/ {print $6}' "$WORK/contents" | sort | tr '\n' ' ')
 want="./usr/sbin/dosprep ./usr/share/bash-completion/completions/dosprep ./usr/share/doc/dosprep/changelog.gz ./usr/share/doc/dosprep/copyright ./usr/share/lintian/overrides/dosprep ./usr/share/man/man8/dosprep.8.gz "
 if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
-    want=$(printf '%s\n' $want ./usr/bin/dosprep-sandbox ./usr/lib/dosprep/bin/sfdisk \
+    want=$(printf '%s\n' $want ./usr/sbin/dosprep-sandbox ./usr/lib/dosprep/bin/sfdisk \
         ./usr/lib/dosprep/libdosprep-geometry.so ./usr/share/man/man8/dosprep-sandbox.8.gz |
         sort | tr '\n' ' ')
 fi
