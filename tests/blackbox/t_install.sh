@@ -3,32 +3,21 @@
 # the completion answers, and the installed sandbox finds its library.
 . "$(dirname "$0")/harness.sh"
 
-BUILD=${DOSPREP_BUILD:-$(dirname "$BIN")}
-DEST=$WORK/dest
-P=$DEST/opt/dp
-DESTDIR=$DEST cmake --install "$BUILD" --prefix /opt/dp >"$WORK/install.log" 2>&1
+DEST=$WORK/dest P=$WORK/dest/opt/dp
+DESTDIR=$DEST cmake --install "${DOSPREP_BUILD:-$(dirname "$BIN")}" --prefix /opt/dp >"$WORK/install.log" 2>&1
 expect "install runs" "$?" 0
-
-mode() { if [ -e "$1" ]; then stat -c %A "$1"; else echo missing; fi; }
-expect "tool"               "$(mode "$P/sbin/dosprep")" -rwxr-xr-x
-expect "manual page"        "$(mode "$P/share/man/man8/dosprep.8.gz")" -rw-r--r--
-expect "completion"         "$(mode "$P/share/bash-completion/completions/dosprep")" -rw-r--r--
-expect "copyright"          "$(mode "$P/share/doc/dosprep/copyright")" -rw-r--r--
-expect "nothing outside the prefix" "$(cd "$DEST" && ls)" opt
+# Every file under the prefix with its mode, nothing outside it.
+expect "installed files" "$(cd "$DEST" && find . ! -type d -printf '%M %P\n' | sed 's| opt/dp/| |' | sort -k2)" "$(cat "$EXPECTED/installed-files")"
 expect "installed --version" "$("$P/sbin/dosprep" --version)" "dosprep ver 0.5.11"
 expect "page is the source's" "$(zcat "$P/share/man/man8/dosprep.8.gz" | cmp - "$SRC/docs/dosprep.8" && echo same)" same
 
 # Completion: COMPREPLY for a command line whose last word is being typed.
-mkdir -p "$WORK/files/sub"
-touch "$WORK/files/alpha.b" "$WORK/files/beta.b"
+mkdir -p "$WORK/files/sub" && touch "$WORK/files/alpha.b" "$WORK/files/beta.b"
 complete_line() {
-    (cd "$WORK/files" && bash -c '
-        . "$1"; shift
-        COMP_WORDS=(dosprep "$@"); COMP_CWORD=$#
-        _dosprep; for w in "${COMPREPLY[@]}"; do echo "$w"; done | sort | tr "\n" " "' \
-        _ "$P/share/bash-completion/completions/dosprep" "$@")
+    (cd "$WORK/files" && bash -c '. "$1"; shift; COMP_WORDS=(dosprep "$@"); COMP_CWORD=$#
+        _dosprep; for w in "${COMPREPLY[@]}"; do echo "$w"; done | sort | tr "\n" " "' _ "$P/share/bash-completion/completions/dosprep" "$@")
 }
-#                  name                          words                            expected
+#          name                          words                            expected
 for row in "options:--w:--write16 --write32 " \
            "levels:--test --debug1:--debug1 " \
            "first file of --diff:--diff a:alpha.b " \
@@ -49,25 +38,12 @@ for row in "options:--w:--write16 --write32 " \
     expect "completion: $name" "$(complete_line "${words[@]}")" "$want"
 done
 
-# The sandbox, when this tree has one: installed with the tool, it finds its
-# preload library and sfdisk front end there and rehearses a run.
-if [ -e "$SRC/sandbox/dosprep-sandbox" ]; then
-    expect "sandbox"         "$(mode "$P/sbin/dosprep-sandbox")" -rwxr-xr-x
-    expect "sandbox page"    "$(mode "$P/share/man/man8/dosprep-sandbox.8.gz")" -rw-r--r--
-    expect "preload library" "$(mode "$P/lib/dosprep/libdosprep-geometry.so")" -rw-r--r--
-    expect "sfdisk front end" "$(mode "$P/lib/dosprep/bin/sfdisk")" -rwxr-xr-x
-    # The geometry comes from the library; the old -S option only passes
-    # through the sandbox's sfdisk.
-    out=$("$P/sbin/dosprep-sandbox" --binary "$P/sbin/dosprep" --geometry 255/63/8924 \
-          --check 'sfdisk -S 63 --dump /dev/sssd' -- --debug3 --test --write16 2>&1)
-    expect "installed rehearsal" "$(grep -c 'getBootDriveSectorsPerTrack- = 3f' <<<"$out")" 1
-    expect "installed sfdisk front end" "$(grep -c '^label: dos' <<<"$out")" 1
-    # The rehearsal runs the tool installed beside it, not the one on PATH.
-    mkdir -p "$WORK/fakebin"
-    printf '#!/bin/sh\necho not this dosprep\n' >"$WORK/fakebin/dosprep"
-    chmod +x "$WORK/fakebin/dosprep"
-    out=$(PATH=$WORK/fakebin:$PATH "$P/sbin/dosprep-sandbox" -- --version 2>&1)
-    expect "sandbox finds its tool" "$(head -1 <<<"$out")" "dosprep ver 0.5.11"
-fi
+# The installed sandbox rehearses a run of the tool installed beside it (not
+# the one on PATH) with its own library (the geometry) and sfdisk front end
+# (the old -S option passes).
+mkdir -p "$WORK/fakebin" && printf '#!/bin/sh\necho not this dosprep\n' >"$WORK/fakebin/dosprep" && chmod +x "$WORK/fakebin/dosprep"
+out=$(env -u DOSPREP_PRELOAD PATH=$WORK/fakebin:$PATH "$P/sbin/dosprep-sandbox" \
+      --geometry 255/63/8924 --check 'sfdisk -S 63 --dump /dev/sssd' -- --debug3 --test --write16 2>&1)
+expect "installed rehearsal" "$(grep -c -e 'getBootDriveSectorsPerTrack- = 3f' -e '^label: dos' <<<"$out")" 2
 
 finish
