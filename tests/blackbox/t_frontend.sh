@@ -18,12 +18,12 @@ check "help after version"   -  "--help --version"                         @help
 check "six arguments: none"  -  "--help a b c d e"                         ""            ""          0
 check "five arguments"       -  "--help a b c d"                           @help.txt     ""          0
 check "unknown words"        -  "--hlep -x --Help"                         ""            ""          0
-check "bare --debug"         -  "--debug --version"                        "###    Debug Mode 0  ###\n$V" "" 0
-check "level z is 35"        -  "--debugz -v"                              "###    Debug Mode 35  ###\n$V" "" 0
-check "level A is 10"        -  "--debugA -v"                              "###    Debug Mode 10  ###\n$V" "" 0
-check "level of a dot is 0"  -  "--debug. -v"                              "###    Debug Mode 0  ###\n$V" "" 0
-check "level of a high byte" -  "$'--debug\xe9' -v"                        "###    Debug Mode 0  ###\n$V" "" 0
-check "--debug prefix only"  -  "--debug9999 -v"                           "###    Debug Mode 9  ###\n$V" "" 0
+# The level is the value of the character after --debug: digits, letters of
+# either case from 10, anything else (the neighbours of those ranges, a high
+# byte, nothing) 0.
+for lv in =0 0=0 9=9 A=10 Z=35 a=10 z=35 9999=9 /=0 :=0 @=0 [=0 \`=0 {=0 .=0 $'\xe9'=0; do
+    check "level '${lv%=*}'"  -  "$(printf %q "--debug${lv%=*}") -v"  "###    Debug Mode ${lv##*=}  ###\n$V"  ""  0
+done
 check "--show alone"         -  "--show"                                   $SYN_OUT      "$SYN_ERR_P" 255 @synerr-plain.merged
 check "--diff one operand"   -  "--diff a"                                 $SYN_OUT      "$SYN_ERR_F" 255 @synerr-flushed.merged
 check "--dos two operands"   -  "--dos t p"                                $SYN_OUT      "$SYN_ERR_F" 255 @synerr-flushed.merged
