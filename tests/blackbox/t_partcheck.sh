@@ -9,7 +9,6 @@ mk p4096000 '\000\200\076\000'; mk t4096512 '\000\202\076\000'; mk at1000 '\350\
 mk long '\000\200\076\000\377\377'; mk neg '\000\000\000\200'; mk zero '\000\000\000\000'
 mk empty ''; mk short2 '\000\202'; mk short3 '\000\200\076'
 NOENT='Error Openning File : No such file or directory\n'
-HIGH=$'\xe9'5  # a byte of 128 or more, then a digit
 
 # Level 3: the lines before the files are opened, then those after.
 l3a() { printf '###    Debug Mode 3  ###\\n______DosPartCheck_--dos__\\n______dosPartCheck_Threshold = %s   0x%X__\\n' "$1" "$1"; }
@@ -19,13 +18,9 @@ P='00_3E_82_00 00_3E_80_00 4096512_3E8200 4096000_3E8000'
 dos() { echo "--debug3 --dos $F/$1 $F/$2 $3"; }
 
 # name                 sandbox  arguments                          stdout                   stderr  status
-check "thres 2000"      -  "$(dos t4096512 p4096000 2000)"  "$(l3 3906000 $P 1)"  ""  1
-check "thres 200MB"     -  "$(dos t4096512 p4096000 200MB)" "$(l3 390600 $P 1)"   ""  1
-check "thres 12345"     -  "$(dos t4096512 p4096000 12345)" "$(l3 2410002 $P 1)"  ""  1
-check "thres 1A"        -  "$(dos t4096512 p4096000 1A)"    "$(l3 52731 $P 1)"    ""  1
-check "thres -5"        -  "$(dos t4096512 p4096000 -5)"    "$(l3 9765 $P 1)"     ""  1
-check "thres 0012"      -  "$(dos t4096512 p4096000 0012)"  "$(l3 23436 $P 1)"    ""  1
-check "thres high byte" -  "$(dos t4096512 p4096000 $HIGH)" "$(l3 9765 $P 1)"     ""  1
+for th in 2000=3906000 200MB=390600 12345=2410002 1A=52731 -5=9765 0012=23436 $'\xe9'5=9765; do  # 1953 sectors a unit
+    check "threshold '${th%=*}'"  -  "$(dos t4096512 p4096000 "$(printf %q "${th%=*}")")"  "$(l3 ${th##*=} $P 1)"  ""  1
+done
 check "below threshold" -  "$(dos t4096512 p4096000 2100)"  "$(l3 4101300 $P 0)"  ""  0
 check "swapped"         -  "$(dos p4096000 t4096512 1000)"  "$(l3 1953000 00_3E_80_00 00_3E_82_00 4096000_3E8000 4096512_3E8200 -1)" "" 255
 check "equal counts"    -  "$(dos p4096000 long 1000)"      "$(l3 1953000 00_3E_80_00 00_3E_80_00 4096000_3E8000 4096000_3E8000 0)" "" 0
