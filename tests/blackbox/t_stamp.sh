@@ -5,15 +5,12 @@
 G='--geometry 16/63/100 --size 20 --format none'  # only the following disks matter
 base() { B=$WORK/base$ROW; eval "\"\$SANDBOX\" --binary \"\$BIN\" --keep \"\$B\" $G $1" >/dev/null 2>&1 </dev/null; }
 
-# stamped NAME "DISK:PLACE ...": the disks of $KEEP equal those of $B, but
-# for bytes 220..223 of the listed ones.
-stamped() {
+stamped() {  # NAME "DISK:PLACE ...": $KEEP's disks are $B's, but for bytes 220..223 of those listed
     local f img place bad=
     for f in "$B"/disks/*.img; do
-        img=${f##*/}; img=${img%.img}; cp "$f" "$WORK/want"
-        place=$(tr ' ' '\n' <<<"$2" | sed -n "s/^$img://p")
-        [ -z "$place" ] || printf "\\x$(printf %02x $((0x80 + place)))\\x29\\x04\\x04" |
-            dd of="$WORK/want" bs=1 seek=220 conv=notrunc status=none
+        img=${f##*/} img=${img%.img} place=$(tr ' ' '\n' <<<"$2" | sed -n "s/^$img://p")
+        cp "$f" "$WORK/want"
+        [ -z "$place" ] || printf "\\x$(printf %02x $((0x80 + place)))\\x29\\x04\\x04" | dd of="$WORK/want" bs=1 seek=220 conv=notrunc status=none
         cmp -s "$WORK/want" "$KEEP/disks/$img.img" || bad+=" $img"
     done
     expect "$1" "${bad:-ok}" ok
