@@ -16,6 +16,31 @@ check "test mode"          -  "--test --bytewrite $F/tested 0xa0 0xff"    "$TEST
 check "--test after: real" -  "--bytewrite $F/eight 0x3 0x41 --test"       ""      ""  0
 expect "test mode unchanged, one byte in place"  "$(cat "$F/tested") $(cat "$F/eight")"  "abcdefgh abcAefgh"
 
+# What the words read as, seen through where the byte lands in a file of 16
+# 'e'. Rows: node (under $F), offset and byte words, the offset and value
+# written ("-": a syntax error, nothing written), the file when not the node.
+N=$(printf 'n%.0s' $(seq $((94 - ${#F}))))  # "$F/$N" and one more character: 96
+for row in 'f 0xa 0xff 10 ff' 'f 0xA 0xFF 10 ff' 'f 0x 0x 0 00' 'f 0x1 0xfff 1 ff' \
+           'f 0x3 0xzz 3 53' 'f 0xg 0x1 16 01' \
+           'f 0x00000000a 0x7 0 07'       `# the ninth digit is ignored` \
+           'f 0xg0000001 0x7 1 07'        `# 16 << 28 wraps out of 32 bits` \
+           "f 0x1-5 '0x2 3' 1 02"         `# reading stops below '0'...` \
+           'f 0x:1 0x@9 1 09'             `# ...but ':' and '@' add 0 and go on` \
+           "f \$'0x1\\xe92' \$'0x\\xe91' 1 00"  `# a byte of 0x80 up stops it` \
+           'f 1x1 xx7 1 07'               `# the first character is not looked at` \
+           'f 0x80000000 0x5a 2147483648 5a'  `# carried unsigned` \
+           "\$'f\\001tail' 0x1 0x41 1 41 f"  `# a control character ends the node` \
+           '${N}xyz 0x2 0x42 2 42 ${N}x'  `# 96 characters kept` \
+           'f 0X1 0x1 -' 'f 0x1 0X1 -' 'f x 0x1 -' "f 0x1 '' -"; do
+    eval "set -- $row"
+    printf eeeeeeeeeeeeeeee | tee "$WORK/want" >"$F/${6:-$1}"
+    [ "$4" = - ] || printf "\\x$5" | dd of="$WORK/want" bs=1 seek="$4" conv=notrunc status=none
+    check "bytewrite $row"  -  "--bytewrite $(printf '%q ' "$F/$1" "$2" "$3")"  "$([ "$4" = - ] && echo "$SYN")"  ""  0
+    f=$F/${6:-$1} o=${4/-/0}  # its size, first 16 bytes and the byte written
+    expect "bytewrite $row: file" "$(stat -c %s "$f") $(same "$WORK/want" 0 "$f" 0 16) $(same "$WORK/want" "$o" "$f" "$o" 1)" "$(stat -c %s "$WORK/want") same same"
+    rm -f "$f"
+done
+
 # --fixata: byte 26 of the first partition (sector 63) becomes 0xff and no
 # other byte of the disk changes; ATA makes the same write twice.
 G='--geometry 16/63/100 --size 20 --format 16'
