@@ -35,21 +35,15 @@ TEST(Fat32Merge, LengthsAndBothPasses)
         rewind(fpOut);
         for (int c; (c = fgetc(fpOut)) != EOF;)
             out.push_back(c);
-        fclose(fpDisk);
-        fclose(fpTmpl);
-        fclose(fpOut);
+        fclose(fpDisk), fclose(fpTmpl), fclose(fpOut);
         SCOPED_TRACE(testing::Message() << "template " << r.tmpl << ", disk " << r.disk);
         ASSERT_EQ(out.size(), r.total);
         // Both passes open with the same disk bytes (0xFF past the image's
-        // end), and the main area is completed with zeros.
+        // end), patched; the main area is completed with zeros.
         for (size_t k = 0; k < r.head; k++) {
+            const int patched[] = {32, 0, 0xff, 0, 32, 0};  // bytes 24 to 29
             const int raw = k < r.disk ? (k * 7) & 0xff : 0xff;
-            const int want = k == 24 || k == 28                ? 32
-                             : k == 25 || k == 27 || k == 29 ? 0
-                             : k == 26                       ? 0xff
-                             : k == 64                       ? 0x80
-                                                             : raw;
-            ASSERT_EQ(out[k], want) << "byte " << k;
+            ASSERT_EQ(out[k], k >= 24 && k < 30 ? patched[k - 24] : k == 64 ? 0x80 : raw) << "byte " << k;
             ASSERT_EQ(out[r.backupAt + k], out[k]) << "backup byte " << k;
         }
         const size_t first = r.tmpl < 90 ? r.tmpl + 1 : r.sectors < 6 ? r.sectors * 512 : r.tmpl;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "dataFind.h"
@@ -10,9 +9,9 @@
 
 TEST(CylinderBoundry, SizesToWholeCylinders)
 {
-    struct { int h, s, c, mb; int32_t blocks; } rows[] = {
-        {255, 63, 8924, 2000, 4096512}, {254, 63, 1000, 2000, 4096575}, {15, 32, 1000, 500, 1024000},
-        {255, 63, 8924, 100, 209664},   {255, 63, 8924, 50, 112896},    {1, 16, 100, 1, 2048},
+    const struct { int h, s, c, mb; int32_t blocks; } rows[] = {
+        {254, 63, 1000, 2000, 4096575}, {15, 32, 1000, 500, 1024000}, {255, 63, 8924, 100, 209664},
+        {255, 63, 8924, 50, 112896}, {1, 16, 100, 1, 2048},
         {255, 63, 99, 2000, 204800}, {255, 15, 8924, 2000, 204800}, {0, 63, 8924, 2000, 204800},  // bad geometry
         {255, 63, 8924, 1048575, 4292902}, {255, 63, 8924, 2000000, 4292902}, {255, 63, 8924, 0, 4292902},  // no 32-bit count
     };
@@ -23,41 +22,37 @@ TEST(CylinderBoundry, SizesToWholeCylinders)
 TEST(DataFind, KeyTagAndNumber)
 {
     // A key that ends the text is not found; a false start is retried further on.
-    struct { const char *key, *text; int found; } searches[] = {
+    const struct { const char *key, *text; int found; } searches[] = {
         {"<megab", "x<megab\n", 1}, {"<megab", "x<megab", 0}, {"<megab", "<megab", 0}, {"", "abc", 0}, {"aab", "aaab\n", 1}};
     for (const auto &r : searches)
         EXPECT_EQ(strSearch(r.key, r.text), r.found) << r.key << " in " << r.text;
-    struct { const char *line; bool ok; const char *value; } rows[] = {
-        {"<megabytesize>2000</megabytesize>", true, "2000"}, {"  <megabytesize>0100</megabytesize>", true, "0100"},
-        {"<megabytesize></megabytesize>", false, ""},       {"<megabytesize unit>2000</megabytesize>", false, ""},
-        {"<a><megabytesize>2000</megabytesize>", false, ""}, {"<megabytesize>2000", true, "2000"},
-        {"no tag here", false, ""},                          {"<\xe9\xe9>77<", true, "77"},
+    const struct { const char *line; bool ok; const char *value; } rows[] = {
+        {"  <megabytesize>0100</megabytesize>", true, "0100"}, {"<megabytesize></megabytesize>", false, ""},
+        {"<megabytesize unit>2000</megabytesize>", false, ""}, {"<a><megabytesize>2000</megabytesize>", false, ""},
+        {"<megabytesize>2000", true, "2000"}, {"no tag here", false, ""}, {"<\xe9\xe9>77<", true, "77"},
     };
     for (const auto &r : rows) {
         char value[80] = "junk";
         EXPECT_EQ(getTagValue(r.line, value), r.ok) << r.line;
         EXPECT_STREQ(value, r.value) << r.line;
     }
-    struct { const char *text; int value; } numbers[] = {
-        {"2000", 2000}, {"0100", 100}, {"2.5", 185}, {"-5", 2}, {"", 0}, {"4294967296", 0}};
+    const struct { const char *text; int value; } numbers[] = {{"0100", 100}, {"2.5", 185}, {"-5", 2}, {"", 0}, {"4294967296", 0}};
     for (const auto &n : numbers)
         EXPECT_EQ(getDecimalValue(n.text), n.value) << n.text;
 }
 
 TEST(DataFind, FirstLineWithTheKey)
 {
-    struct { std::string text; const char *found; } rows[] = {
-        {"<x>\n\n<megabytesize>2000</megabytesize>\n", "<megabytesize>2000</megabytesize>"},
-        {"<megabytesize>20</megabytesize>\r\n", "<megabytesize>20</megabytesize>"},
+    const struct { std::string text; const char *found; } rows[] = {
+        {"<x>\n\n<megabytesize>20</megabytesize>\r\n", "<megabytesize>20</megabytesize>"},
         {"<megab>1\n<megab>2\n", "<megab>1"}, {"<megab\n", "<megab"}, {"a\nzz<megab", ""},
         {std::string(76, 'x') + "<megab\n", ""},  // cut between two 79-character reads
     };
     for (const auto &r : rows) {
-        char path[] = "/tmp/dosprep-find.XXXXXX";
+        char path[] = "/tmp/dosprep-find.XXXXXX", out[128] = "junk";
         FILE *fp = fdopen(mkstemp(path), "w");
         fputs(r.text.c_str(), fp);
         fclose(fp);
-        char out[128] = "junk";
         DataFind2(path, "<megab", out);
         closeDataFind();
         remove(path);
