@@ -40,10 +40,10 @@ layout "spt 17" 20 no
 check "no geometry"      "--no-geometry $DD $SC"  "--debug3 --write32"  @fat32-nogeo.out  "$dd12$dd9"  0  @fat32-nogeo.merged
 layout "no geometry" 20 no
 
-# Test mode: the dump runs, the merge is made, the partition is left alone.
+# Test mode: the dump runs, the merge is made (level 15: with markers), the
+# partition is left alone.
 TESTOUT="   system__/bin/dd if=/dev/sssd1 of=$V/new98boot.b bs=512 count=12\n   system__/bin/dd if=$V/update98boot.b of=/dev/sssd1 bs=512 count=9\n"
 check "test mode"        "$DD $SC"  "--test --write32"  "$TESTOUT"  "$dd12"  0  "$dd12$TESTOUT"
-layout "test mode" 3f no
 kept "test mode"
 check "test level 15"    "--setup 'mount --bind $WORK/ddq /bin/dd' $SC"  "--debugf --test --write32"  @fat32-test15.out  ""  0
 layout "test level 15" 3f yes
