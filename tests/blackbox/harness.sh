@@ -1,14 +1,10 @@
-# Black-box harness, sourced by the t_*.sh tables:
-#
+# Black-box harness, sourced by the t_*.sh tables.
 #   check NAME SANDBOX_OPTS ARGS STDOUT STDERR STATUS [MERGED]
-#
-# runs the real binary twice, in a fresh sandbox made from SANDBOX_OPTS ("-":
-# directly, outside any sandbox): with stdout and stderr captured apart, then
-# with 2>&1 into one pipe, and compares the three captures and the exit
-# status byte for byte. ARGS is split like a shell line. STDOUT, STDERR and
-# MERGED are printf %b strings, or @NAME for the file expected/NAME; MERGED
-# may be left out when stdout or stderr is empty. Pointers (%p) read 0xPTR.
-# After a row, $KEEP holds the environment of its first run.
+# runs the binary twice in a fresh sandbox ("-": outside any), with stdout and
+# stderr apart, then 2>&1 into a pipe, and compares the three captures and the
+# status byte for byte. ARGS splits like a shell line; texts are printf %b, or
+# @NAME for expected/NAME; MERGED may be left out when stdout or stderr is
+# empty. Pointers (%p) read 0xPTR. $KEEP then holds the first run's environment.
 set -u
 BIN=${1:?usage: $0 path/to/dosprep}
 SRC=${DOSPREP_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
