@@ -132,7 +132,8 @@ struct Captured {
     std::string sOutAtReturn;  // what had reached fd 1 when the routine returned
     std::string sErr;
 };
-Captured capture(const std::function<void()> &run)
+// bMerged: stderr goes to the same file as stdout, as in a 2>&1 capture.
+Captured capture(const std::function<void()> &run, bool bMerged = false)
 {
     char acOut[] = "/tmp/dosprep-hv-out.XXXXXX";
     char acErr[] = "/tmp/dosprep-hv-err.XXXXXX";
@@ -142,7 +143,7 @@ Captured capture(const std::function<void()> &run)
     const int fdSaved1 = dup(1);
     const int fdSaved2 = dup(2);
     dup2(fdOut, 1);
-    dup2(fdErr, 2);
+    dup2(bMerged ? fdOut : fdErr, 2);
     run();
     Captured got;
     got.sOutAtReturn = slurp(acOut);
@@ -231,6 +232,25 @@ TEST(HexView, ShowSomeFileMatchesByteAtATime)
     unlink(sPath.c_str());
     unlink(sBig.c_str());
     unlink(sMiB.c_str());
+}
+
+// Listings, their messages on stdout and the open failures on stderr keep
+// their order in one capture, after a trace that was still buffered.
+TEST(HexView, ShowSomeFileMergedOrder)
+{
+    const std::string sPath = makeFile("merged", pattern(3100));
+    const std::string sNone = sPath + "-none";
+    const auto sequence = [&](void (*show)(const char *, int, int)) {
+        return [&, show] {
+            fputs("__trace__\n", stdout);
+            show(sPath.c_str(), 3072, 64);
+            show(sNone.c_str(), 0, 64);  // waits 2 s before its second try
+            show(sPath.c_str(), 3101, 64);
+            fputs("__trace__", stdout);
+        };
+    };
+    expectSame(capture(sequence(showSomeFile), true), capture(sequence(refShowSomeFile), true), "merged");
+    unlink(sPath.c_str());
 }
 
 // A pipe cannot be skipped by seeking: the bytes before the offset are read.
