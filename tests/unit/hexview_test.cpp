@@ -179,7 +179,8 @@ std::string makeFile(const std::string &sName, const std::vector<unsigned char> 
 {
     const std::string sPath = "/tmp/dosprep-hv-" + std::to_string(getpid()) + "-" + sName;
     FILE *fp = fopen(sPath.c_str(), "w");
-    fwrite(v.data(), 1, v.size(), fp);
+    if (!v.empty())
+        fwrite(v.data(), 1, v.size(), fp);
     fclose(fp);
     return sPath;
 }
