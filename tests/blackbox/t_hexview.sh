@@ -37,7 +37,6 @@ listing "$F/a" >"$EXPECTED/a.listing"
 # name                     sandbox  arguments               stdout         stderr  status
 check "show 200003 bytes"     -  "--show $F/a"             @a.listing     ""  0
 check "diff across blocks"    -  "--diff $F/a $F/b"        @ab.diff       ""  0
-check "show missing file"     -  "--show $F/none"          ""  "Error Openning File : $NOENT\n"  0
 # the second line of the compare is still buffered when the open fails
 check "diff no second"        -  "--diff $F/a $F/none"     "${TOP}  Byte offset     $F/a    $F/none \n" \
       " compareFiles: Error: open failed for $F/none : $NOENT\n" 0 \
