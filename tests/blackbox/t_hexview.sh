@@ -42,4 +42,20 @@ check "diff no second"        -  "--diff $F/a $F/none"     "${TOP}  Byte offset 
       " compareFiles: Error: open failed for $F/none : $NOENT\n" 0 \
       "$TOP compareFiles: Error: open failed for $F/none : $NOENT\n  Byte offset     $F/a    $F/none \n"
 
+# At level 14 the FAT32 mode lists four ranges with showSomeFile; with the
+# template gone, three of them fail to open (2 s wait each). The partition
+# starts with the bytes c0..ff; dd runs quietly.
+cp /bin/dd "$WORK/realdd"
+printf '#!/bin/bash\nexec -a "$0" %s "$@" status=none\n' "$WORK/realdd" >"$WORK/ddq"
+chmod +x "$WORK/ddq"
+printf "$(printf '\\%o' $(seq 192 255))" >"$WORK/c0ff"
+SB="--setup 'dd if=$WORK/c0ff of=/dev/sssd1 conv=notrunc status=none' --setup 'mount --bind $WORK/ddq /bin/dd' --setup 'rm /root/vantor/dos98boot.b'"
+T14='###    Debug Mode 14  ###\n       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n       __String_SCSI__nBootType_3__nIsATA_0__\n'
+M14='__nIsSFDisk_0__nIsWrite_32__nIsATest_1__nIsATA_0__\n___setUpdate98(6, 0xPTR, 0) \n--getBootDriveSectorsPerTrack- = 3f \n      Number of Heads = 255 \n   setUpdate98__ucSectorsPerTrack= 63 [0x3f]\n   system__/bin/dd if=/dev/sssd1 of=/root/vantor/new98boot.b bs=512 count=12\n'
+L14=$(od -An -tx1 -v -w16 "$WORK/c0ff" | awk '{ printf "\\n%04x:%s", (NR - 1) * 16, " " substr($0, 2) }')'\n '
+NOTEMPLATE="setUpdate98: Error: open failed for /root/vantor/dos98boot.b : $NOENT\n"
+NOFILE="Error Openning File : $NOENT\n"
+check "merge dumps, no template" "$SB" "--debugE --test --write32" "$T14$M14$L14" "$NOTEMPLATE$NOFILE$NOFILE$NOFILE" 0 \
+      "$T14$NOTEMPLATE$M14$L14$NOFILE$NOFILE$NOFILE"
+
 finish
