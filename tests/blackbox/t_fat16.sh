@@ -41,12 +41,15 @@ check "data directory full" "--setup '$FULL' --check 'stat -c %s $IMG; od -An -t
 # else of the image changes. The long image is a whole FAT16 file system.
 "$SANDBOX" --keep "$WORK/fresh" --binary "$BIN" -- >/dev/null 2>&1
 truncate -s 16M "$F/long/dosboot.b" && mkfs.fat -F 16 --invariant "$F/long/dosboot.b" >/dev/null
-for row in "--geometry 240/48/1024:30 00 f0 00 30:$WORK/fresh/vantor/dosboot.b" "--vantor $F/long:3f 00 ff 00 3f:$F/long/dosboot.b"; do
-    IFS=: read -r opts patched before <<<"$row"
+for row in "--geometry 240/48/1024:30 00 f0 00 30:$WORK/fresh/vantor/dosboot.b:48;240;48" \
+           "--vantor $F/long:3f 00 ff 00 3f:$F/long/dosboot.b:63;255;63"; do
+    IFS=: read -r opts patched before fields <<<"$row"
     check "write16 '$opts'"  "$opts --format 16 $DD"  "--write16"  ""  "1+0 records in\n1+0 records out\n512 bytes copied\n"  0
     image_is "write16 '$opts'" "$patched"
     part
     expect "write16 '$opts': sector" "$(same "$WORK/part.img" 0 "$KEEP/vantor/dosboot.b" 0 512)" same
+    expect "write16 '$opts': minfo" "$(MTOOLS_SKIP_CHECK=1 minfo -i "$WORK/part.img" :: 2>/dev/null |
+        awk -F': ' '/^(sectors per track|heads|hidden sectors):/ && !seen[$1]++ {printf "%s;", $2}')" "$fields;"
     expect "write16 '$opts': changes" "$(cmp -l "$before" "$KEEP/vantor/dosboot.b" | awk '{printf "%s ", $1 - 1}')" "24 26 28 "
     expect "write16 '$opts': length" "$(stat -c %s "$KEEP/vantor/dosboot.b")" "$(stat -c %s "$before")"
 done

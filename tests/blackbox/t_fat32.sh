@@ -35,6 +35,10 @@ check "write32"          "$DD $SC"        "--write32"   ""      "$dd12$dd9" 0
 layout "write32" 3f no
 part   # hidden sectors: 63 below, the partition's own upper bytes kept
 expect "write32: written" "$(same "$WORK/part.img" 0 "$KEEP/vantor/update98boot.b" 0 4608) $(same "$WORK/part.img" 4608 "$KEEP/vantor/new98boot.b" 4608 1536)" "same same"
+# Independent readers: a FAT32 checker, and mtools' view of the fields.
+expect "write32: fsck.fat" "$(fsck.fat -n "$WORK/part.img" >/dev/null 2>&1; echo $?)" 0
+expect "write32: minfo" "$(MTOOLS_SKIP_CHECK=1 minfo -i "$WORK/part.img" :: 2>/dev/null | grep -E '^(sectors per track|heads|hidden sectors|physical drive id):' | sort -u | tr '\n' ';')" \
+       "heads: 255;hidden sectors: -2005467073;physical drive id: 0x80;sectors per track: 63;"
 check "spt 17, ATA, 16 heads" "--geometry 16/17/1000 --controller ATA $DD $SC"  "--debug6 --write32"  @fat32-spt17.out  "$dd12$dd9"  0  @fat32-spt17.merged
 layout "spt 17" 20 no
 check "no geometry"      "--no-geometry $DD $SC"  "--debug3 --write32"  @fat32-nogeo.out  "$dd12$dd9"  0  @fat32-nogeo.merged
