@@ -8,6 +8,8 @@
 
 extern "C" {
 
+// The names are the runtimes' own.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 const char *__asan_default_options();
 const char *__ubsan_default_options();
 
@@ -20,5 +22,6 @@ __attribute__((used, visibility("default"))) const char *__ubsan_default_options
 {
     return "print_stacktrace=1:halt_on_error=1:exitcode=86";
 }
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 }
