@@ -57,6 +57,11 @@ bool loadFile(const char *pFileString2)
     return true;
 }
 
+// A description file is a few lines; a source that never ends (a device
+// such as /dev/zero in its place) is given up after this many pieces, some
+// 79 MiB, rather than read for ever.
+constexpr long kMaxPieces = 1L << 20;
+
 void searchFile(const char *pDataString, char *pOutputString)
 {
     // One read takes at most 79 characters: longer lines come in pieces,
@@ -71,7 +76,12 @@ void searchFile(const char *pDataString, char *pOutputString)
         clearOutput(pOutputString);
         return;
     }
+    long nPieces = 0;
     while (fgets(pLine, LINE_LENGTH, fpFile) != nullptr) {
+        if (++nPieces > kMaxPieces) {
+            errorMessage("searchFile: Error The file is too large. \n");
+            break;
+        }
         if (strSearch(pDataString, pLine) == 1) {
             // The whole piece, up to its line end.
             const size_t nKeep = strcspn(pLine, "\r\n");
@@ -81,6 +91,9 @@ void searchFile(const char *pDataString, char *pOutputString)
         }
         memset(pLine, 0, sizeof pLine);
     }
+    // A failed read ends the search like the end of the file, but says so.
+    if (ferror(fpFile) != 0)
+        errorMessage("searchFile: Error The file could not be read. \n");
     clearOutput(pOutputString);
     fflush(stdout);
     fflush(stderr);
