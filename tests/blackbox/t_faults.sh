@@ -141,17 +141,25 @@ if have fat16boot.cpp; then
 fi
 
 if have partition.cpp; then
-    check "sfdisk: description a directory" "--setup 'rm $XML; mkdir $XML'"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  ""  0
+    RERR='searchFile: Error The file could not be read. \n'
+    check "sfdisk: description a directory" "--setup 'rm $XML; mkdir $XML'"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  "$RERR"  0 \
+          "$RERR$NODATA$(cmd 63)"
     expect "sfdisk: directory: default size" "$(table_size)" 4292902
     check "sfdisk: 5 MB description, tag last" "--vantor $F/bigxml"  "--test --sfdisk16"  "$(cmd 63)"  ""  0
     expect "sfdisk: 5 MB: size from the last line" "$(table_size)" 628992
     check "sfdisk: 5 MB description, no tag"   "--vantor $F/notag"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  ""  0
-    # An endless description must end the lookup, not hang it.
-    BIN=$WORK/bounded10 once "sfdisk: endless description" "--setup 'ln -sf /dev/zero $XML'" "--test --sfdisk16"
-    expect "sfdisk: endless description: ends" "$RC" 0
+    # An endless description ends the lookup, after some 79 MiB, as a
+    # description without the tag.
+    BIN=$WORK/bounded10 check "sfdisk: endless description" "--setup 'ln -sf /dev/zero $XML'" "--test --sfdisk16" \
+        "$NODATA$(cmd 63)" "searchFile: Error The file is too large. \n" 0 \
+        "searchFile: Error The file is too large. \n$NODATA$(cmd 63)"
+    expect "sfdisk: endless description: default size" "$(table_size)" 4292902
     if [ -n "$BROKEN" ]; then
-        # The tag lies past the failing read: not found, the fallback size.
-        check "sfdisk: description read fails midway" "--setup 'ln -sf $BROKEN/big $XML'" "--test --sfdisk16" "$NODATA$(cmd 63)" "" 0
+        # The tag lies past the failing read: not found, with a message, and
+        # the fallback size.
+        check "sfdisk: description read fails midway" "--setup 'ln -sf $BROKEN/big $XML'" "--test --sfdisk16" \
+            "$NODATA$(cmd 63)" "searchFile: Error The file could not be read. \n" 0 \
+            "searchFile: Error The file could not be read. \n$NODATA$(cmd 63)"
         expect "sfdisk: read fails: default size" "$(table_size)" 4292902
     fi
     check "sfdisk: table file is /dev/full" "--setup 'ln -sf /dev/full $V/dosboot.sfdisk'"  "--test --sfdisk16"  "" \
