@@ -95,6 +95,26 @@ int patchByte(int ii, int nValue, int nDebugLevel)
     return nValue;
 }
 
+// Reads of the merge that failed other than at an end of file (a directory
+// or an unreadable file in place of an input). The merged area then holds
+// the failed reads' 0xff, and must not reach the disk.
+bool bDiskReadFailed = false;
+bool bTemplateReadFailed = false;
+
+void noteReadFailures(FILE *fpDisk, FILE *fpTemplate)
+{
+    if (ferror(fpDisk) != 0)
+        bDiskReadFailed = true;
+    if (ferror(fpTemplate) != 0)
+        bTemplateReadFailed = true;
+}
+
+void mergeError(const char *pText)
+{
+    fputs(pText, stderr);
+    fflush(stderr);
+}
+
 }  // namespace
 
 int setUpdate98(int nSectorOffset1, char *pWriteBlock3, int nDebugLevel)
@@ -148,7 +168,10 @@ int setUpdate98(int nSectorOffset1, char *pWriteBlock3, int nDebugLevel)
                nDebugLevel);
         fflush(stdout);
     }
+    bDiskReadFailed = false;
+    bTemplateReadFailed = false;
     setDosInfo(fp3Input1, fp3Input2, fp3Output, nSectorOffset1, nDebugLevel);
+    const bool bWriteFailed = fflush(fp3Output) != 0 || ferror(fp3Output) != 0;
     if (nDebugState >= 10 && nDebugState <= 15) {
         printf("   close3Files(%p, %p, %p) \n", static_cast<void *>(fp3Input1),
                static_cast<void *>(fp3Input2), static_cast<void *>(fp3Output));
@@ -164,7 +187,15 @@ int setUpdate98(int nSectorOffset1, char *pWriteBlock3, int nDebugLevel)
     }
     if (nDebugState == 21)
         showSomeFile(kMerged, 0, 4608);
-    return 0;
+
+    // A merge from failed reads, or one not saved whole, is not written.
+    if (bDiskReadFailed)
+        mergeError("setUpdate98: Error: read failed for /root/vantor/new98boot.b \n");
+    if (bTemplateReadFailed)
+        mergeError("setUpdate98: Error: read failed for /root/vantor/dos98boot.b \n");
+    if (bWriteFailed)
+        mergeError("setUpdate98: Error: write failed for /root/vantor/update98boot.b \n");
+    return bDiskReadFailed || bTemplateReadFailed || bWriteFailed ? -1 : 0;
 }
 
 void setDosInfo(FILE *fpInput1, FILE *fpInput2, FILE *fpOutput, int nDosCopySectorNumber,
@@ -198,6 +229,7 @@ void setDosInfo(FILE *fpInput1, FILE *fpInput2, FILE *fpOutput, int nDosCopySect
         fputc(nValue & 0xff, fpOutput);
     }
     nCountOffset += nBytesToSkip;
+    noteReadFailures(fpInput1, fpInput2);
 
     if (nDebugLevel >= 3)
         printf("\n2.copyDosBootInfo(%p, %p, %p, %d, %d, %d)  \n", static_cast<void *>(fpInput1),
@@ -238,6 +270,7 @@ int copyDosBootInfo(FILE *fpInput1, FILE *fpInput2, FILE *fpOutput, int nCopySec
         if (ii % kSectorSize == 0)
             nSectorCounter++;
     }
+    noteReadFailures(fpInput1, fpInput2);
     return ii - 1;
 }
 
