@@ -2,7 +2,8 @@
 // jail: the dump of the partition (new98boot.b, which the jailed dd does not
 // make) and the template dos98boot.b are the fuzzer's. Held: the inputs are
 // only read, the streams are all closed, the dump command is the one
-// described, and the merged file has the length its layout gives.
+// described, the merged file has the length its layout gives, and an input
+// whose reads fail (a directory) gives no merge for the disk.
 //
 // Input: flags, sectors per track, level, disk image length (2 bytes), the
 // disk image, then the template.
@@ -49,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     const bool bNoImage = (ucFlags & 0x10) != 0;
     const bool bNoTemplate = (ucFlags & 0x20) != 0;
     const bool bMergedBlocked = (ucFlags & 0x40) != 0;
+    const bool bTemplateDir = (ucFlags & 0x80) != 0;  // reads fail
+    const bool bImageDir = (pData[2] & 0x80) != 0;
     size_t nImage = static_cast<size_t>(pData[3] | (pData[4] << 8));
     if (nImage > nSize - 5)
         nImage = nSize - 5;
@@ -57,9 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     const size_t nTemplate = nSize - 5 - nImage;
 
     jailReset();
-    if (!bNoImage)
+    if (bImageDir)
+        jailMkdir(kDisk);
+    else if (!bNoImage)
         jailPut(kDisk, pImage, nImage);
-    if (!bNoTemplate)
+    if (bTemplateDir)
+        jailMkdir(kTemplate);
+    else if (!bNoTemplate)
         jailPut(kTemplate, pTemplate, nTemplate);
     if (bMergedBlocked)
         jailMkdir(kMerged);
@@ -68,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     if (bDisk)
         jailPut("/dev/sssd", "", 0);
     jailSetGeometry(bGeoOk, 255, pData[1], 1000);
-    nDebugState = pData[2] % 36;
+    nDebugState = (pData[2] & 0x7f) % 36;
     nIsATest = bTest ? 1 : 0;
     nIsATA = bAta ? 1 : 0;
     nFilesOpen = 0;
@@ -83,7 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
                           "/bin/dd if=/dev/sssd1 of=/root/vantor/new98boot.b bs=512 count=12") == 0,
                "%d commands, last '%s'", jailSystemCount(), jailLastSystem());
     const bool bOpens = !bNoImage && !bNoTemplate && !bMergedBlocked;
-    FUZZ_CHECK(nResult == (bOpens ? 0 : -1), "result %d", nResult);
+    // An input whose reads fail gives no merge for the disk.
+    const bool bReads = !bImageDir && !bTemplateDir;
+    FUZZ_CHECK(nResult == (bOpens && bReads ? 0 : -1), "result %d", nResult);
+    if (!bReads)
+        return 0;
     if (!bNoImage)
         FUZZ_CHECK(jailGet(kDisk, pAfter, kMax) == static_cast<long>(nImage) &&
                        memcmp(pAfter, pImage, nImage) == 0,

@@ -86,8 +86,6 @@ if [ -n "$BROKEN" ]; then
 fi
 
 # ---- the modes, in the sandbox ----
-# A group runs once its mode is built.
-have() { ! grep -q 'not built yet' "$SRC/src/$1"; }
 V=/root/vantor
 XML=$V/bootpartition.xml
 ROOTMSG='You need to be user root to run this program!\n'
@@ -125,95 +123,90 @@ head -c 3000000 /dev/urandom >"$F/big16/dosboot.b"
 { yes '<padding>with some text</padding>' | head -c 5000000; printf '\n<megabytesize>300</megabytesize>\n'; } >"$F/bigxml/bootpartition.xml"
 yes '<padding>with some text</padding>' | head -c 5000000 >"$F/notag/bootpartition.xml"
 
-if have fat16boot.cpp; then
-    check "write16: image a dangling link" "--setup 'ln -sf /nowhere $V/dosboot.b'"  "--test --write16"  ""  "$NOIMAGE"  0
-    check "write16: image a directory"     "--setup 'rm $V/dosboot.b; mkdir $V/dosboot.b'"  "--test --write16"  ""  "$NOIMAGE"  0
-    # Only the start of a long image is patched; the rest stays.
-    check "write16: image of 3 MB"         "--vantor $F/big16"  "--test --write16"  "$DD16"  ""  0
-    expect "write16: 3 MB image keeps its length" "$(stat -c %s "$KEEP/vantor/dosboot.b")" 3000000
-    expect "write16: 3 MB image keeps its tail" "$(cmp -i 528 "$F/big16/dosboot.b" "$KEEP/vantor/dosboot.b" && echo same)" same
-    expect "write16: 3 MB image patched" "$(bytes "$KEEP/vantor/dosboot.b" 24 1) $(bytes "$KEEP/vantor/dosboot.b" 26 1) $(bytes "$KEEP/vantor/dosboot.b" 28 1)" "3f ff 3f"
-    # An endless device that takes no writes: nothing reaches the disk.
-    check "write16: image is /dev/full"    "--setup 'ln -sf /dev/full $V/dosboot.b'"  "--write16"  ""  "DOSPREP: Unable to write /root/vantor/dosboot.b\n"  0
-    expect "write16: /dev/full: partition untouched" "$(boot_area)" "$BASE_AREA"
-    check "write16: read-only data"        "--setup 'mount -o remount,ro $V'"  "--write16"  ""  "$NOIMAGE"  0
-    expect "write16: read-only: partition untouched" "$(boot_area)" "$BASE_AREA"
-fi
+# --write16
+check "write16: image a dangling link" "--setup 'ln -sf /nowhere $V/dosboot.b'"  "--test --write16"  ""  "$NOIMAGE"  0
+check "write16: image a directory"     "--setup 'rm $V/dosboot.b; mkdir $V/dosboot.b'"  "--test --write16"  ""  "$NOIMAGE"  0
+# Only the start of a long image is patched; the rest stays.
+check "write16: image of 3 MB"         "--vantor $F/big16"  "--test --write16"  "$DD16"  ""  0
+expect "write16: 3 MB image keeps its length" "$(stat -c %s "$KEEP/vantor/dosboot.b")" 3000000
+expect "write16: 3 MB image keeps its tail" "$(cmp -i 528 "$F/big16/dosboot.b" "$KEEP/vantor/dosboot.b" && echo same)" same
+expect "write16: 3 MB image patched" "$(bytes "$KEEP/vantor/dosboot.b" 24 1) $(bytes "$KEEP/vantor/dosboot.b" 26 1) $(bytes "$KEEP/vantor/dosboot.b" 28 1)" "3f ff 3f"
+# An endless device that takes no writes: nothing reaches the disk.
+check "write16: image is /dev/full"    "--setup 'ln -sf /dev/full $V/dosboot.b'"  "--write16"  ""  "DOSPREP: Unable to write /root/vantor/dosboot.b\n"  0
+expect "write16: /dev/full: partition untouched" "$(boot_area)" "$BASE_AREA"
+check "write16: read-only data"        "--setup 'mount -o remount,ro $V'"  "--write16"  ""  "$NOIMAGE"  0
+expect "write16: read-only: partition untouched" "$(boot_area)" "$BASE_AREA"
 
-if have partition.cpp; then
-    RERR='searchFile: Error The file could not be read. \n'
-    check "sfdisk: description a directory" "--setup 'rm $XML; mkdir $XML'"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  "$RERR"  0 \
-          "$RERR$NODATA$(cmd 63)"
-    expect "sfdisk: directory: default size" "$(table_size)" 4292902
-    check "sfdisk: 5 MB description, tag last" "--vantor $F/bigxml"  "--test --sfdisk16"  "$(cmd 63)"  ""  0
-    expect "sfdisk: 5 MB: size from the last line" "$(table_size)" 628992
-    check "sfdisk: 5 MB description, no tag"   "--vantor $F/notag"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  ""  0
-    # An endless description ends the lookup, after some 79 MiB, as a
-    # description without the tag.
-    BIN=$WORK/bounded10 check "sfdisk: endless description" "--setup 'ln -sf /dev/zero $XML'" "--test --sfdisk16" \
-        "$NODATA$(cmd 63)" "searchFile: Error The file is too large. \n" 0 \
-        "searchFile: Error The file is too large. \n$NODATA$(cmd 63)"
-    expect "sfdisk: endless description: default size" "$(table_size)" 4292902
-    if [ -n "$BROKEN" ]; then
-        # The tag lies past the failing read: not found, with a message, and
-        # the fallback size.
-        check "sfdisk: description read fails midway" "--setup 'ln -sf $BROKEN/big $XML'" "--test --sfdisk16" \
-            "$NODATA$(cmd 63)" "searchFile: Error The file could not be read. \n" 0 \
-            "searchFile: Error The file could not be read. \n$NODATA$(cmd 63)"
-        expect "sfdisk: read fails: default size" "$(table_size)" 4292902
-    fi
-    check "sfdisk: table file is /dev/full" "--setup 'ln -sf /dev/full $V/dosboot.sfdisk'"  "--test --sfdisk16"  "" \
-          "Error: dosprep could not write the output file /root/vantor/dosboot.sfdisk, the table is not applied\n"  0
-    check "sfdisk: read-only data" "--setup 'mount -o remount,ro $V'"  "--test --sfdisk16"  "$(cmd 63)" \
-          "Error: dosprep could not open the output file /root/vantor/dosboot.sfdisk\n$NOIMAGE"  0 \
-          "Error: dosprep could not open the output file /root/vantor/dosboot.sfdisk\n$NOIMAGE$(cmd 63)"
-    expect "sfdisk: read-only: image untouched" "$(sha256sum <"$KEEP/vantor/dosboot.b")" "$BASE_IMAGE"
-    check "sfdisk: /dev/sssd dangling" "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--test --sfdisk16"  "Open of /dev/sssd failed \n$(cmd 32)"  ""  0
-    expect "sfdisk: dangling: 100 MB" "$(table_size)" 204800
-    check "sfdisk: /dev/sssd no disk" "--setup 'ln -sfn /dev/null /dev/sssd'"  "--test --sfdisk16"  "$(cmd 0)"  ""  0
+# --sfdisk16 (the partition modes share the lookup and table)
+RERR='searchFile: Error The file could not be read. \n'
+check "sfdisk: description a directory" "--setup 'rm $XML; mkdir $XML'"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  "$RERR"  0 \
+      "$RERR$NODATA$(cmd 63)"
+expect "sfdisk: directory: default size" "$(table_size)" 4292902
+check "sfdisk: 5 MB description, tag last" "--vantor $F/bigxml"  "--test --sfdisk16"  "$(cmd 63)"  ""  0
+expect "sfdisk: 5 MB: size from the last line" "$(table_size)" 628992
+check "sfdisk: 5 MB description, no tag"   "--vantor $F/notag"  "--test --sfdisk16"  "$NODATA$(cmd 63)"  ""  0
+# An endless description ends the lookup, after some 79 MiB, as a
+# description without the tag.
+BIN=$WORK/bounded10 check "sfdisk: endless description" "--setup 'ln -sf /dev/zero $XML'" "--test --sfdisk16" \
+    "$NODATA$(cmd 63)" "searchFile: Error The file is too large. \n" 0 \
+    "searchFile: Error The file is too large. \n$NODATA$(cmd 63)"
+expect "sfdisk: endless description: default size" "$(table_size)" 4292902
+if [ -n "$BROKEN" ]; then
+    # The tag lies past the failing read: not found, with a message, and
+    # the fallback size.
+    check "sfdisk: description read fails midway" "--setup 'ln -sf $BROKEN/big $XML'" "--test --sfdisk16" \
+        "$NODATA$(cmd 63)" "searchFile: Error The file could not be read. \n" 0 \
+        "searchFile: Error The file could not be read. \n$NODATA$(cmd 63)"
+    expect "sfdisk: read fails: default size" "$(table_size)" 4292902
 fi
+check "sfdisk: table file is /dev/full" "--setup 'ln -sf /dev/full $V/dosboot.sfdisk'"  "--test --sfdisk16"  "" \
+      "Error: dosprep could not write the output file /root/vantor/dosboot.sfdisk, the table is not applied\n"  0
+check "sfdisk: read-only data" "--setup 'mount -o remount,ro $V'"  "--test --sfdisk16"  "$(cmd 63)" \
+      "Error: dosprep could not open the output file /root/vantor/dosboot.sfdisk\n$NOIMAGE"  0 \
+      "Error: dosprep could not open the output file /root/vantor/dosboot.sfdisk\n$NOIMAGE$(cmd 63)"
+expect "sfdisk: read-only: image untouched" "$(sha256sum <"$KEEP/vantor/dosboot.b")" "$BASE_IMAGE"
+check "sfdisk: /dev/sssd dangling" "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--test --sfdisk16"  "Open of /dev/sssd failed \n$(cmd 32)"  ""  0
+expect "sfdisk: dangling: 100 MB" "$(table_size)" 204800
+check "sfdisk: /dev/sssd no disk" "--setup 'ln -sfn /dev/null /dev/sssd'"  "--test --sfdisk16"  "$(cmd 0)"  ""  0
 
-if have fat32boot.cpp; then
-    # A template or dump whose reads fail must not reach the disk: the
-    # merge would write the failed reads' 0xff over the boot area.
-    once "write32: template a directory" "--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b'" "--write32"
-    expect "write32: template a directory: partition untouched" "$(boot_area)" "$BASE_AREA"
-    contains "write32: template a directory: message" "$ERR" "dos98boot.b"
-    once "write32: dump a directory" "--setup 'mkdir $V/new98boot.b'" "--write32"
-    expect "write32: dump a directory: partition untouched" "$(boot_area)" "$BASE_AREA"
-    contains "write32: dump a directory: message" "$ERR" "new98boot.b"
-    once "write32: template missing" "--setup 'rm $V/dos98boot.b'" "--write32"
-    expect "write32: template missing: partition untouched" "$(boot_area)" "$BASE_AREA"
-    contains "write32: template missing: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/dos98boot.b : $NOENT"
-    once "write32: read-only data" "--setup 'mount -o remount,ro $V'" "--write32"
-    expect "write32: read-only: partition untouched" "$(boot_area)" "$BASE_AREA"
-    contains "write32: read-only: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/new98boot.b : $NOENT"
-    once "write32: no partition" "--no-partition" "--write32"
-    expect "write32: no partition: status" "$RC" 0
-    contains "write32: no partition: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/new98boot.b : $NOENT"
-fi
+# --write32
+# A template or dump whose reads fail does not reach the disk: the merge
+# would hold the failed reads' 0xff.
+once "write32: template a directory" "--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b'" "--write32"
+expect "write32: template a directory: partition untouched" "$(boot_area)" "$BASE_AREA"
+contains "write32: template a directory: message" "$ERR" "setUpdate98: Error: read failed for /root/vantor/dos98boot.b "
+once "write32: dump a directory" "--setup 'mkdir $V/new98boot.b'" "--write32"
+expect "write32: dump a directory: partition untouched" "$(boot_area)" "$BASE_AREA"
+contains "write32: dump a directory: message" "$ERR" "setUpdate98: Error: read failed for /root/vantor/new98boot.b "
+once "write32: template missing" "--setup 'rm $V/dos98boot.b'" "--write32"
+expect "write32: template missing: partition untouched" "$(boot_area)" "$BASE_AREA"
+contains "write32: template missing: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/dos98boot.b : $NOENT"
+once "write32: read-only data" "--setup 'mount -o remount,ro $V'" "--write32"
+expect "write32: read-only: partition untouched" "$(boot_area)" "$BASE_AREA"
+contains "write32: read-only: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/new98boot.b : $NOENT"
+once "write32: no partition" "--no-partition" "--write32"
+expect "write32: no partition: status" "$RC" 0
+contains "write32: no partition: message" "$ERR" "setUpdate98: Error: open failed for /root/vantor/new98boot.b : $NOENT"
 
-if have partcheck.cpp; then
-    # A directory reads as nothing (255s, -1); /dev/full as zeros (0).
-    check "dos: directory and /dev/full"  -  "--dos $F/dir /dev/full 1"   ""  ""  0
-    check "dos: 8 MiB files"              -  "--dos $F/z8m $F/y8m 1000"   ""  ""  0
-    check "dos: dangling link"            -  "--dos $F/dangling $F/z8m 1" ""  "$OPENERR"  0
-fi
+# --dos
+# A directory reads as nothing (255s, -1); /dev/full as zeros (0).
+check "dos: directory and /dev/full"  -  "--dos $F/dir /dev/full 1"   ""  ""  0
+check "dos: 8 MiB files"              -  "--dos $F/z8m $F/y8m 1000"   ""  ""  0
+check "dos: dangling link"            -  "--dos $F/dangling $F/z8m 1" ""  "$OPENERR"  0
 
-if have hdwrite.cpp; then
-    check "bytewrite: /dev/full"          -  "--bytewrite /dev/full 0x10 0xff"  ""  ""  0
-    check "bytewrite: a directory"        -  "--bytewrite $F/dir 0x10 0xff"  "$ROOTMSG"  ""  0
-    check "bytewrite: read-only mount"    "--setup 'mount -o remount,ro $V'"  "--bytewrite $V/dosboot.b 0x10 0xff"  "$ROOTMSG"  ""  0
-    expect "bytewrite: read-only: image untouched" "$(sha256sum <"$KEEP/vantor/dosboot.b")" "$BASE_IMAGE"
-    check "fixata: partition a directory" "--no-partition --setup 'mkdir /dev/sssd1'"  "--fixata"  "$ROOTMSG"  ""  0
-    check "msdrivecount: short disk"      "--setup 'truncate -s 300 /dev/sdb'"  "--msdrivecount"  "" \
-          "writeToDrive: cannot read the first sector of /dev/sdb; not stamped\n"  0
-    expect "msdrivecount: short disk kept" "$(stat -c %s "$KEEP/disks/sdb.img") $(bytes "$KEEP/disks/sdb.img" 220 4)" "300 73 61 6e 64"
-    expect "msdrivecount: short disk: next stamped" "$(bytes "$KEEP/disks/sdc.img" 220 4)" "82 29 04 04"
-    check "msdrivecount: read-only disk"  "--setup 'mount -o remount,bind,ro /dev/sdb'"  "--msdrivecount"  ""  ""  0
-    expect "msdrivecount: read-only disk kept" "$(bytes "$KEEP/disks/sdb.img" 220 4) $(bytes "$KEEP/disks/sdc.img" 220 4)" "73 61 6e 64 82 29 04 04"
-    check "msdrivecount: dangling link"   "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--msdrivecount"  ""  ""  0
-    expect "msdrivecount: dangling: nothing stamped" "$(bytes "$KEEP/disks/sdb.img" 220 4)" "73 61 6e 64"
-fi
+# --bytewrite, --fixata, --msdrivecount
+check "bytewrite: /dev/full"          -  "--bytewrite /dev/full 0x10 0xff"  ""  ""  0
+check "bytewrite: a directory"        -  "--bytewrite $F/dir 0x10 0xff"  "$ROOTMSG"  ""  0
+check "bytewrite: read-only mount"    "--setup 'mount -o remount,ro $V'"  "--bytewrite $V/dosboot.b 0x10 0xff"  "$ROOTMSG"  ""  0
+expect "bytewrite: read-only: image untouched" "$(sha256sum <"$KEEP/vantor/dosboot.b")" "$BASE_IMAGE"
+check "fixata: partition a directory" "--no-partition --setup 'mkdir /dev/sssd1'"  "--fixata"  "$ROOTMSG"  ""  0
+check "msdrivecount: short disk"      "--setup 'truncate -s 300 /dev/sdb'"  "--msdrivecount"  "" \
+      "writeToDrive: cannot read the first sector of /dev/sdb; not stamped\n"  0
+expect "msdrivecount: short disk kept" "$(stat -c %s "$KEEP/disks/sdb.img") $(bytes "$KEEP/disks/sdb.img" 220 4)" "300 73 61 6e 64"
+expect "msdrivecount: short disk: next stamped" "$(bytes "$KEEP/disks/sdc.img" 220 4)" "82 29 04 04"
+check "msdrivecount: read-only disk"  "--setup 'mount -o remount,bind,ro /dev/sdb'"  "--msdrivecount"  ""  ""  0
+expect "msdrivecount: read-only disk kept" "$(bytes "$KEEP/disks/sdb.img" 220 4) $(bytes "$KEEP/disks/sdc.img" 220 4)" "73 61 6e 64 82 29 04 04"
+check "msdrivecount: dangling link"   "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--msdrivecount"  ""  ""  0
+expect "msdrivecount: dangling: nothing stamped" "$(bytes "$KEEP/disks/sdb.img" 220 4)" "73 61 6e 64"
 
 finish
