@@ -51,9 +51,7 @@ int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *
 {
     char pNodeName9[100] = {};
     uint32_t lOffset9 = 0;  // 32-bit arithmetic that wraps
-    uint32_t lTemp9 = 0;
     unsigned char ucByteValue9 = 0;
-    unsigned char ucTemp9 = 0;
     int i = 0;
 
     if (levelIn(2, 15)) {
@@ -83,11 +81,11 @@ int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *
     // Digits are read until the first character below '0'; anything from
     // '0' up counts with its dpAtoI value, so 'g' adds 16 and ':' adds 0.
     for (i = 2; i < kOffsetDigitEnd && signedChar(pOffset9[i]) >= '0'; i++) {
-        lTemp9 = static_cast<uint32_t>(dpAtoI(pOffset9[i]));
+        const uint32_t lTemp9 = static_cast<uint32_t>(dpAtoI(pOffset9[i]));
         lOffset9 = (lOffset9 << 4) + lTemp9;
     }
     for (i = 2; i < kByteDigitEnd && signedChar(pByteValue9[i]) >= '0'; i++) {
-        ucTemp9 = static_cast<unsigned char>(dpAtoI(pByteValue9[i]));
+        const unsigned char ucTemp9 = static_cast<unsigned char>(dpAtoI(pByteValue9[i]));
         ucByteValue9 = static_cast<unsigned char>((ucByteValue9 << 4) + ucTemp9);
     }
 

@@ -50,7 +50,7 @@ int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *thres
     // anything at or below '/' counts 0. A running 0 is not multiplied, so
     // leading zeros do not matter.
     unsigned int thres2 = 0;
-    for (int i = 0; threshold[i] != '\0' && i < kThresholdDigits &&
+    for (int i = 0; i < kThresholdDigits && threshold[i] != '\0' &&
                     static_cast<signed char>(threshold[i]) <= 'E';) {
         const signed char cThres = static_cast<signed char>(threshold[i]);
         if (nDebugState == 2) {
@@ -107,9 +107,7 @@ int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *thres
         traceFlush();
     }
 
-    if (lPartition < lThreshold)
-        DosReturn = 0;
-    else if (lPartition == lTablepart)
+    if (lPartition < lThreshold || lPartition == lTablepart)
         DosReturn = 0;
     else if (lPartition > lTablepart)
         DosReturn = -1;
