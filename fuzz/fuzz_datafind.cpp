@@ -4,6 +4,7 @@
 // 79-character pieces, the key found only where it does not end the piece,
 // the first tag's value, 32-bit wrapping decimals. Input: the key length,
 // the key, then the file.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +38,7 @@ std::string expectedLookup(const std::string &sKey, const uint8_t *pFile, size_t
                 break;
         }
         std::string sPiece(reinterpret_cast<const char *>(pFile) + nPos, nEnd - nPos);
-        sPiece = sPiece.substr(0, sPiece.find('\0'));
+        sPiece.resize(std::min(sPiece.size(), sPiece.find('\0')));
         if (expectedSearch(sKey, sPiece) == 1)
             return sPiece.substr(0, sPiece.find_first_of("\r\n"));
         nPos = nEnd;
@@ -90,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
         return 0;
     const size_t nKey = pData[0] % 47 < nSize - 1 ? pData[0] % 47 : nSize - 1;
     std::string sKey(reinterpret_cast<const char *>(pData) + 1, nKey);
-    sKey = sKey.substr(0, sKey.find('\0'));
+    sKey.resize(std::min(sKey.size(), sKey.find('\0')));
     const uint8_t *pFile = pData + 1 + nKey;
     const size_t nFile = nSize - 1 - nKey;
     const char *psPath = "/root/vantor/bootpartition.xml";

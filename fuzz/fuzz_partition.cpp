@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "dosprep.h"
@@ -127,10 +128,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
     const long nTable = jailGet(kTable, pAfter, kMax - 1);
     FUZZ_CHECK(nTable > 0, "no table file");
     pAfter[nTable] = '\0';
-    long lSize = 0;
-    const char *psLine3 = strstr(reinterpret_cast<char *>(pAfter), "/dev/sssd1 : start=");
-    FUZZ_CHECK(psLine3 != nullptr && sscanf(psLine3, "/dev/sssd1 : start= %*d, size= %ld", &lSize) == 1,
-               "table file: %s", pAfter);
+    const char *psSize = strstr(reinterpret_cast<char *>(pAfter), ", size= ");
+    FUZZ_CHECK(psSize != nullptr, "table file: %s", pAfter);
+    const long lSize = strtol(psSize + 8, nullptr, 10);
     char pTable[512];
     snprintf(pTable, sizeof pTable,
              "# partition table of /dev/sssd\nunit: sectors\n\n"

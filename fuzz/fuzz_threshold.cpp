@@ -30,7 +30,7 @@ void callCheck(void *pArg)
 int32_t expectedThreshold(const char *ps)
 {
     uint32_t uValue = 0;
-    for (int i = 0; ps[i] != '\0' && i < 4 && static_cast<signed char>(ps[i]) <= 'E'; i++) {
+    for (int i = 0; i < 4 && ps[i] != '\0' && static_cast<signed char>(ps[i]) <= 'E'; i++) {
         const int c = static_cast<signed char>(ps[i]);
         if (uValue != 0)
             uValue *= 10u;
