@@ -85,6 +85,16 @@ if [ -n "$BROKEN" ]; then
           "$(diff_head "$BROKEN/big" "$F/src/big")          The fisrt 16384 bytes of the files compare as equal. \n" "" 0
 fi
 
+# Standard output that takes no writes (/dev/full) or is closed: the run
+# ends quietly with 0, as a failed action never sets the exit status.
+for line in "--show $F/mega" "--diff $F/z8m $F/y8m" "--help" "--bytewrite /dev/null 0x1 0x2"; do
+    eval "args=($line)"
+    "$BIN" "${args[@]}" >/dev/full 2>"$WORK/err.full"
+    expect "stdout /dev/full: $line" "$? $(wc -c <"$WORK/err.full")" "0 0"
+    "$BIN" "${args[@]}" >&- 2>"$WORK/err.closed"
+    expect "stdout closed: $line" "$? $(wc -c <"$WORK/err.closed")" "0 0"
+done
+
 # ---- the modes, in the sandbox ----
 V=/root/vantor
 XML=$V/bootpartition.xml
