@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr size_t kReadBlock = 64 * 1024;  // bytes read from each file at a time
-constexpr size_t kTextCap = 64 * 1024;    // difference lines held before a write
+constexpr size_t kReadBlock = size_t{64} * 1024;  // bytes read from each file at a time
+constexpr size_t kTextCap = size_t{64} * 1024;   // difference lines held before a write
 // "%04lx:   %02x        %02x \n" with a 16-digit position
 constexpr size_t kLineMax = 16 + 4 + 2 + 8 + 2 + 2;
 

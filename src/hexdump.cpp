@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr size_t kReadBlock = 64 * 1024;  // bytes read from a file at a time
+constexpr size_t kReadBlock = size_t{64} * 1024;  // bytes read from a file at a time
 constexpr size_t kChunk = 4096;           // bytes formatted between room checks
-constexpr size_t kTextCap = 64 * 1024;    // listing text held before a write
+constexpr size_t kTextCap = size_t{64} * 1024;   // listing text held before a write
 
 // Worst case of the text for kChunk bytes: " xx" each, and per line (plus one
 // for a chunk that starts mid-line) an empty line, "\n", 16 label digits, ":".
@@ -130,7 +130,7 @@ bool skipTo(FILE *fpIn, int nOffset, unsigned char *pBlock)
     size_t nLeft = static_cast<size_t>(nOffset);
     while (nLeft > 0) {
         const size_t nWant = nLeft < kReadBlock ? nLeft : kReadBlock;
-        if (readBlock(fpIn, pBlock, nWant) < nWant)
+        if (fread(pBlock, 1, nWant, fpIn) < nWant)
             return false;
         nLeft -= nWant;
     }
