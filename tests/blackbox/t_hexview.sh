@@ -1,6 +1,6 @@
-# The hex view and the compare on files larger than one read block, checked
-# against listings built from od and cmp, and the order of their output
-# against standard error in a merged capture.
+# The hex view and the compare as the real binary runs them: files larger than
+# one read block against listings built from od and cmp, and the order of
+# their output against standard error in a merged capture.
 . "$(dirname "$0")/harness.sh"
 
 F=$WORK/hv
@@ -11,51 +11,42 @@ cp "$F/a" "$F/b"
 for pos in 0 65535 65536 131071 131072 200002 $(seq 7 700 200002); do
     printf '\x5a' | dd of="$F/b" bs=1 seek="$pos" conv=notrunc status=none
 done
-
-# The listing of FILE as od sees it: labels at every 16, an empty line
-# before every 512 but the first.
-listing() {
-    od -An -tx1 -v -w16 "$1" | awk '{ if (NR > 1 && (NR - 1) % 32 == 0) printf "\n"
-                                      printf "\n%04x:%s", (NR - 1) * 16, " " substr($0, 2) }'
-    printf '\n          %s bytes were found in file\n' "$(stat -c %s "$1")"
-}
-# Difference lines from cmp -l (1-based decimal position, octal bytes).
-differences() {
-    cmp -l "$1" "$2" | awk 'function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
-                          { printf "%04x:   %02x        %02x \n", $1 - 1, oct($2), oct($3); n++ }
-                          END { printf "          %d Bytes were different\n", n }'
-}
-TOP='dosprep32:  Compare Function  \n'
-NOENT='No such file or directory'
-
-# The expected texts of this table are made here, not kept in expected/.
+# The expected texts of this table are made here, not kept in expected/: the
+# listing as od sees it (an empty line before every 512 but the first), the
+# differences from cmp -l (1-based decimal position, octal bytes).
 EXPECTED=$WORK/expected
 mkdir -p "$EXPECTED"
-listing "$F/a" >"$EXPECTED/a.listing"
-{ printf '%b' "$TOP"; printf '  Byte offset     %s    %s \n' "$F/a" "$F/b"; differences "$F/a" "$F/b"; } >"$EXPECTED/ab.diff"
+{ od -An -tx1 -v -w16 "$F/a" | awk '{ if (NR > 1 && (NR - 1) % 32 == 0) printf "\n"
+                                      printf "\n%04x:%s", (NR - 1) * 16, " " substr($0, 2) }'
+  printf '\n          200003 bytes were found in file\n'; } >"$EXPECTED/a.listing"
+TOP='dosprep32:  Compare Function  \n'
+{ printf "$TOP  Byte offset     %s    %s \n" "$F/a" "$F/b"
+  cmp -l "$F/a" "$F/b" | awk 'function oct(s,  v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 8 + substr(s, i, 1); return v }
+                              { printf "%04x:   %02x        %02x \n", $1 - 1, oct($2), oct($3); n++ }
+                              END { printf "          %d Bytes were different\n", n }'; } >"$EXPECTED/ab.diff"
+NOENT='No such file or directory'
+long=$F/$(printf 'n%.0s' $(seq 1 120))
 
 # name                     sandbox  arguments               stdout         stderr  status
 check "show 200003 bytes"     -  "--show $F/a"             @a.listing     ""  0
 check "diff across blocks"    -  "--diff $F/a $F/b"        @ab.diff       ""  0
-# the second line of the compare is still buffered when the open fails
-check "diff no second"        -  "--diff $F/a $F/none"     "${TOP}  Byte offset     $F/a    $F/none \n" \
-      " compareFiles: Error: open failed for $F/none : $NOENT\n" 0 \
-      "$TOP compareFiles: Error: open failed for $F/none : $NOENT\n  Byte offset     $F/a    $F/none \n"
+# the second line of the compare is still buffered when the opens fail
+check "diff, neither opens"   -  "--diff $long $F/none"    "${TOP}  Byte offset     $long    $F/none \n" \
+      " compareFiles: Error: open failed for $long : $NOENT\n compareFiles: Error: open failed for $F/none : $NOENT\n" 0 \
+      "$TOP compareFiles: Error: open failed for $long : $NOENT\n compareFiles: Error: open failed for $F/none : $NOENT\n  Byte offset     $long    $F/none \n"
 
 # At level 14 the FAT32 mode lists four ranges with showSomeFile; with the
 # template gone, three of them fail to open (2 s wait each). The partition
-# starts with the bytes c0..ff; dd runs quietly.
-cp /bin/dd "$WORK/realdd"
-printf '#!/bin/bash\nexec -a "$0" %s "$@" status=none\n' "$WORK/realdd" >"$WORK/ddq"
-chmod +x "$WORK/ddq"
+# starts with the bytes c0..ff.
 printf "$(printf '\\%o' $(seq 192 255))" >"$WORK/c0ff"
-SB="--setup 'dd if=$WORK/c0ff of=/dev/sssd1 conv=notrunc status=none' --setup 'mount --bind $WORK/ddq /bin/dd' --setup 'rm /root/vantor/dos98boot.b'"
+SB="--setup 'dd if=$WORK/c0ff of=/dev/sssd1 conv=notrunc status=none' $DD --setup 'rm /root/vantor/dos98boot.b'"
 T14='###    Debug Mode 14  ###\n       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n       __String_SCSI__nBootType_3__nIsATA_0__\n'
 M14='__nIsSFDisk_0__nIsWrite_32__nIsATest_1__nIsATA_0__\n___setUpdate98(6, 0xPTR, 0) \n--getBootDriveSectorsPerTrack- = 3f \n      Number of Heads = 255 \n   setUpdate98__ucSectorsPerTrack= 63 [0x3f]\n   system__/bin/dd if=/dev/sssd1 of=/root/vantor/new98boot.b bs=512 count=12\n'
 L14=$(od -An -tx1 -v -w16 "$WORK/c0ff" | awk '{ printf "\\n%04x:%s", (NR - 1) * 16, " " substr($0, 2) }')'\n '
+DD12='12+0 records in\n12+0 records out\n6144 bytes (6.1 kB, 6.0 KiB) copied\n'
 NOTEMPLATE="setUpdate98: Error: open failed for /root/vantor/dos98boot.b : $NOENT\n"
 NOFILE="Error Openning File : $NOENT\n"
-check "merge dumps, no template" "$SB" "--debugE --test --write32" "$T14$M14$L14" "$NOTEMPLATE$NOFILE$NOFILE$NOFILE" 0 \
-      "$T14$NOTEMPLATE$M14$L14$NOFILE$NOFILE$NOFILE"
+check "merge dumps, no template" "$SB" "--debugE --test --write32" "$T14$M14$L14" "$DD12$NOTEMPLATE$NOFILE$NOFILE$NOFILE" 0 \
+      "$T14$DD12$NOTEMPLATE$M14$L14$NOFILE$NOFILE$NOFILE"
 
 finish
