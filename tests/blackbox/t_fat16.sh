@@ -29,9 +29,6 @@ expect "short image keeps its bytes" "$(cat "$KEEP/vantor/dosboot.b")" ABCDEFGHI
 check "no image, level 22"  "--setup 'rm $IMG'"  "--debugm --test --write16"  "$L22 -4-" \
       "${NOOPEN}Error Openning File : No such file or directory\n"  0 \
       "$L22 -4-${NOOPEN}Error Openning File : No such file or directory\n"
-check "image not writable"  "--setup 'rm $IMG; mkdir $IMG'"  "--test --write16"  ""  "$NOOPEN"  0
-check "image on /dev/full"  "--setup 'rm $IMG; ln -s /dev/full $IMG'"  "--test --write16"  "" \
-      "DOSPREP: Unable to write /root/vantor/dosboot.b\n"  0
 # No room left in the data directory: the image is rewritten in place.
 FULL="v=\$DOSPREP_SANDBOX_DIR/full; cp -a /root/vantor \$v && mount -t tmpfs -o size=16k full /root/vantor && cp -a \$v/. /root/vantor && (cat /dev/zero >/root/vantor/fill 2>/dev/null; true)"
 check "data directory full" "--setup '$FULL' --check 'stat -c %s $IMG; od -An -tx1 -j24 -N5 $IMG'"  "--test --write16" \

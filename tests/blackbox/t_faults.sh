@@ -89,9 +89,8 @@ once() {
 # The size in the table file; a digest of the first 4608 bytes of partition 1.
 table_size() { sed -n 's/^\/dev\/sssd1 : start= *[0-9]*, size= \([0-9]*\),.*/\1/p' "$KEEP/vantor/dosboot.sfdisk"; }
 boot_area() { "$WORK/realdd" if="$KEEP/disk.img" bs=512 skip=63 count=9 status=none | sha256sum | cut -c1-16; }
-image() { sha256sum <"$KEEP/vantor/dosboot.b"; }
 once "baseline" "" ""
-BASE_AREA=$(boot_area) BASE_IMAGE=$(image)
+BASE_AREA=$(boot_area)
 
 # --write16: only the start of a long image is patched; an endless device
 # that takes no writes, or a read-only mount, leaves the disk alone.
@@ -127,14 +126,8 @@ if [ -n "$BROKEN" ]; then  # the tag lies past the failing read
         "$NODATA$(cmd 63)" "$RERR" 0 "$RERR$NODATA$(cmd 63)"
     expect "sfdisk: read fails: default size" "$(table_size)" 4292902
 fi
-check "sfdisk: table file is /dev/full" "--setup 'ln -sf /dev/full $V/dosboot.sfdisk'"  "--test --sfdisk16"  "" \
-      "Error: dosprep could not write the output file /root/vantor/dosboot.sfdisk, the table is not applied\n"  0
 OPENOUT='Error: dosprep could not open the output file /root/vantor/dosboot.sfdisk\n'
 check "sfdisk: read-only data"  "$RO"  "--test --sfdisk16"  "$(cmd 63)"  "$OPENOUT$NOIMAGE"  0  "$OPENOUT$NOIMAGE$(cmd 63)"
-expect "sfdisk: read-only: image untouched" "$(image)" "$BASE_IMAGE"
-check "sfdisk: /dev/sssd dangling" "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--test --sfdisk16"  "Open of /dev/sssd failed \n$(cmd 32)"  ""  0
-expect "sfdisk: dangling: 100 MB" "$(table_size)" 204800
-check "sfdisk: /dev/sssd no disk" "--setup 'ln -sfn /dev/null /dev/sssd'"  "--test --sfdisk16"  "$(cmd 0)"  ""  0
 
 # --write32: a template or dump whose reads fail does not reach the disk (the
 # merge would hold the failed reads' 0xff); nor does a read-only mount.
@@ -153,20 +146,11 @@ check "dos: directory and /dev/full"  -  "--dos $F/dir /dev/full 1"   ""  ""  0
 check "dos: 8 MiB files"              -  "--dos $F/z8m $F/y8m 1000"   ""  ""  0
 check "dos: dangling link"            -  "--dos $F/dangling $F/z8m 1" ""  "Error Openning File : $NOENT\n"  0
 
-# --bytewrite, --fixata, --msdrivecount
+# --bytewrite, --fixata, --msdrivecount: a write that fails is silent; a disk
+# that takes no writes is kept as it was, and the next one stamped.
 check "bytewrite: /dev/full"          -  "--bytewrite /dev/full 0x10 0xff"  ""  ""  0
-check "bytewrite: a directory"        -  "--bytewrite $F/dir 0x10 0xff"  "$ROOTMSG"  ""  0
-check "bytewrite: read-only mount"    "$RO"  "--bytewrite $V/dosboot.b 0x10 0xff"  "$ROOTMSG"  ""  0
-expect "bytewrite: read-only: image untouched" "$(image)" "$BASE_IMAGE"
 check "fixata: partition a directory" "--no-partition --setup 'mkdir /dev/sssd1'"  "--fixata"  "$ROOTMSG"  ""  0
-# A disk that cannot be stamped is kept as it was, and the next one stamped.
-check "msdrivecount: short disk"      "--setup 'truncate -s 300 /dev/sdb'"  "--msdrivecount"  "" \
-      "writeToDrive: cannot read the first sector of /dev/sdb; not stamped\n"  0
-expect "msdrivecount: short disk" "$(stat -c %s "$KEEP/disks/sdb.img") $(bytes "$KEEP/disks/sdb.img" 220 4) $(bytes "$KEEP/disks/sdc.img" 220 4)" \
-       "300 73 61 6e 64 82 29 04 04"
 check "msdrivecount: read-only disk"  "--setup 'mount -o remount,bind,ro /dev/sdb'"  "--msdrivecount"  ""  ""  0
 expect "msdrivecount: read-only disk kept" "$(bytes "$KEEP/disks/sdb.img" 220 4) $(bytes "$KEEP/disks/sdc.img" 220 4)" "73 61 6e 64 82 29 04 04"
-check "msdrivecount: dangling link"   "--setup 'ln -sfn /dev/nowhere /dev/sssd'"  "--msdrivecount"  ""  ""  0
-expect "msdrivecount: dangling: nothing stamped" "$(bytes "$KEEP/disks/sdb.img" 220 4)" "73 61 6e 64"
 
 finish

@@ -43,12 +43,13 @@ base ""
 check "KLARN"              "$G --controller KLARN"  "--debug7 --msdrivecount"  "###    Debug Mode 7  ###\n$(printf '       __String_KLARN__nBootType_1__nIsATA_0__\\n%.0s' 1 2)  This is an Logical Array Drive. It won't be stamped.\n" "" 0
 stamped "KLARN: none"       ""
 for row in "no ssprimary:--controller -" "not a link:--setup 'rm /dev/sssd && echo x >/dev/sssd'" \
-           "relative link:--setup 'ln -sfn sda /dev/sssd'" "no known form:--setup 'ln -sfn /dev/vda /dev/sssd'"; do
+           "relative link:--setup 'ln -sfn sda /dev/sssd'" "no known form:--setup 'ln -sfn /dev/vda /dev/sssd'" \
+           "dangling link:--setup 'ln -sfn /dev/nowhere /dev/sssd'"; do
     check "${row%%:*}"     "$G ${row#*:}"  "--msdrivecount"  "" "" 0
     stamped "${row%%:*}: none" ""
 done
 SHORT='writeToDrive: cannot read the first sector of /dev/sdb; not stamped\n'
 check "short disk"         "$G --setup 'truncate -s 300 /dev/sdb'"  "--debug4 --msdrivecount"  "$D4$(w2 2)" "$SHORT" 0 "$D4$SHORT$(w2 2)"
-expect "short disk: kept"   "$(stat -c %s "$KEEP/disks/sdb.img")" 300
+expect "short disk: kept"   "$(stat -c %s "$KEEP/disks/sdb.img") $(bytes "$KEEP/disks/sdb.img" 220 4)" "300 73 61 6e 64"
 
 finish
