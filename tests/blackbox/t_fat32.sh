@@ -55,6 +55,12 @@ layout "test level 15" 3f yes
 # A file that does not open ends the merge there; nothing is written.
 check "no template"      "--setup 'rm $V/dos98boot.b' $DD $SC"  "--write32"  ""  "$dd12$OPENERR/dos98boot.b : No such file or directory\n"  0
 kept "no template"
+# At level 14 the four ranges are listed even so; three fail to open (2 s
+# wait each). The partition starts with the bytes c0..ff.
+printf "$(printf '\\%o' $(seq 192 255))" >"$WORK/c0ff"
+NOFILE='Error Openning File : No such file or directory\n'
+check "no template, level 14" "--setup 'dd if=$WORK/c0ff of=/dev/sssd1 conv=notrunc status=none' $DD --setup 'rm $V/dos98boot.b'" \
+      "--debugE --test --write32"  @fat32-notemplate14.out  "$dd12$OPENERR/dos98boot.b : No such file or directory\n$NOFILE$NOFILE$NOFILE"  0  @fat32-notemplate14.merged
 check "output a directory" "--setup 'mkdir $V/update98boot.b' $DD $SC"  "--write32"  ""  "$dd12$OPENERR/update98boot.b : Is a directory\n"  0
 kept "output a directory"
 check "no partition"     "--no-partition $DD"  "--write32"  "" \
