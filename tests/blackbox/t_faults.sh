@@ -77,19 +77,10 @@ cmd() { printf '   system__sfdisk --force -S %s /dev/sssd < /root/vantor/dosboot
 NODATA='Error: dosprep could not find data in file /root/vantor/bootpartition.xml \n'
 NOIMAGE='DOSPREP: Unable to open /root/vantor/dosboot.b\n'
 SEARCH='searchFile: Error The file'
-# once NAME OPTS ARGS: one run for its effects in $KEEP, with RC and ERR.
-once() {
-    local -a args
-    eval "args=($3)"
-    KEEP=$WORK/$ROW/env ROW=$((ROW + 1))
-    run_in "$2" "$KEEP" "${args[@]}" >/dev/null 2>"$WORK/once.err" </dev/null
-    RC=$? ERR=$(cat "$WORK/once.err")
-}
 # The size in the table file; a digest of the first 4608 bytes of partition 1.
 table_size() { sed -n 's/^\/dev\/sssd1 : start= *[0-9]*, size= \([0-9]*\),.*/\1/p' "$KEEP/vantor/dosboot.sfdisk"; }
 boot_area() { "$WORK/realdd" if="$KEEP/disk.img" bs=512 skip=63 count=9 status=none | sha256sum | cut -c1-16; }
-once "baseline" "" ""
-BASE_AREA=$(boot_area)
+KEEP=$WORK/base && run_in "" "$KEEP" >/dev/null 2>&1 </dev/null && BASE_AREA=$(boot_area)
 
 # --write16: only the start of a long image is patched; an endless device
 # that takes no writes, or a read-only mount, leaves the disk alone.
@@ -125,14 +116,15 @@ check "sfdisk: read-only data"  "$RO"  "--test --sfdisk16"  "$(cmd 63)"  "$OPENO
 
 # --write32: a template or dump whose reads fail does not reach the disk (the
 # merge would hold the failed reads' 0xff); nor does a read-only mount.
-while IFS='|' read -r name opts msg; do
-    once "write32: $name" "$opts" "--write32"
-    case $ERR in *"setUpdate98: Error: $msg"*) ERR=found ;; esac
-    expect "write32: $name" "$RC $(boot_area) $ERR" "0 $BASE_AREA found"
+DD12='12+0 records in\n12+0 records out\n6144 bytes (6.1 kB, 6.0 KiB) copied\n'
+NODUMP="/bin/dd: failed to open '$V/new98boot.b'"
+while IFS='|' read -r name opts dd msg; do
+    check "write32: $name" "$opts $DD" "--write32" "" "${dd}setUpdate98: Error: $msg" 0
+    expect "write32: $name: partition untouched" "$(boot_area)" "$BASE_AREA"
 done <<EOF2
-template a directory|--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b'|read failed for /root/vantor/dos98boot.b 
-dump a directory|--setup 'mkdir $V/new98boot.b'|read failed for /root/vantor/new98boot.b 
-read-only data|$RO|open failed for /root/vantor/new98boot.b : $NOENT
+template a directory|--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b'|${DD12}|read failed for $V/dos98boot.b \n
+dump a directory|--setup 'mkdir $V/new98boot.b'|$NODUMP: Is a directory\n|read failed for $V/new98boot.b \n
+read-only data|$RO|$NODUMP: Read-only file system\n|open failed for $V/new98boot.b : $NOENT\n
 EOF2
 
 # --dos: a directory reads as nothing (255s, -1); /dev/full as zeros (0).
