@@ -192,25 +192,19 @@ const Row kRows[] = {
 
 int act(const Row &r, bool bRef, int nVariant, const char *ps1, const char *ps2)
 {
-    static const std::vector<unsigned char> bytes = pattern(6000);
-    static const std::vector<int> values = [] {
-        std::vector<int> v(bytes.begin(), bytes.end());
-        v[9] = -1;       // all bits set: ff, as the byte
-        v[10] |= 0x100;  // only the low eight bits are listed
-        return v;
-    }();
+    const std::vector<unsigned char> bytes = pattern(6000);
+    std::vector<int> values(bytes.begin(), bytes.end());
+    values[9] = -1;       // all bits set: ff, as the byte
+    values[10] |= 0x100;  // only the low eight bits are listed
     char acBlock[128];
-    switch (r.cOp) {
-    case 'f':
+    if (r.cOp == 'f')
         return bRef ? refShow(ps1, false, 0, 0) : showFile(ps1), 0;
-    case 's':
-    case 'p':
+    if (r.cOp == 's' || r.cOp == 'p')
         return bRef ? refShow(ps1, true, r.nOffset, r.nLength) : showSomeFile(ps1, r.nOffset, r.nLength), 0;
-    case 'b':
+    if (r.cOp == 'b')
         return bRef ? refShowBytes(values, r.nOffset, r.nLength)
                : nVariant == 0 ? showBuffer(values.data(), r.nOffset, r.nLength)
                                : showCharBuffer(bytes.data(), r.nOffset, r.nLength), 0;
-    }
     if (nVariant == 1)
         std::swap(ps1, ps2);
     return bRef ? refCompare(ps1, ps2) : compareFiles(ps1, ps2, acBlock, 0);
