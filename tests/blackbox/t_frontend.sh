@@ -28,7 +28,6 @@ check "--dos two operands"   -  "--dos t p"                                $SYN_
 check "--dos trace level 5"  -  "--debug5 --dos t p"                      @dos5.out     "$SYN_ERR_F" 255 @dos5.merged
 check "--dos trace level 6"  -  "--debug6 --dos t p"                      @dos6.out     "$SYN_ERR_F" 255 @dos6.merged
 check "--bytewrite short"    -  "--bytewrite /dev/zero 0xa0"               @help.txt     ""          0
-check "--show missing file"  -  "--show /nonexistent/x"                    ""  "Error Openning File : No such file or directory\n" 0
 check "--show takes option"  -  "--show --help"                            ""  "Error Openning File : No such file or directory\n" 0
 
 # In the sandbox: the controller type, its traces and the state line.
