@@ -99,9 +99,8 @@ TEST(HexView, MatchesTheLayout)
         sscanf(psRow, "%c %63s %63s %d %d", &cOp, ac[0], ac[1], &nOff, &nLen);
         std::string d[2], asName[2] = {makeFile(ac[0], 1, d[0]), makeFile(ac[1], 2, d[1])};
         const bool bOpens[2] = {strcmp(ac[0], "none") != 0, strcmp(ac[1], "none") != 0};
-        std::vector<int> anValues(d[0].begin(), d[0].end());  // for showBuffer: 0x80 up as negative ints,
-        for (int &n : anValues)                                // odd ones above 0xff
-            n |= (n & 1) << 9;
+        std::vector<int> anValues(d[0].begin(), d[0].end());  // showBuffer's: 0x80 up negative, odd ones above 0xff
+        for (int &n : anValues) n |= (n & 1) << 9;
         if (cOp == 'p') {  // the bytes in a pipe, opened anew by name: no seeking
             ASSERT_TRUE(pipe(afd) == 0 && fcntl(afd[1], F_SETPIPE_SZ, 1 << 20) > 70000);
             ASSERT_EQ(write(afd[1], d[0].data(), 70000), 70000);
