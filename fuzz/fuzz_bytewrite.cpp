@@ -19,12 +19,6 @@ namespace {
 uint8_t pAfter[128];
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 1)

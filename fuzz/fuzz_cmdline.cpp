@@ -131,12 +131,6 @@ static void callMain(void *pArg)
     static_cast<MainCall *>(pArg)->nResult = dosprep_main(nArgc, pArgv);
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 1)

@@ -26,12 +26,6 @@ static int expectedType(const uint8_t *pText, size_t nSize)
     return kBootNone;
 }
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 4)

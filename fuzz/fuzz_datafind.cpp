@@ -79,12 +79,6 @@ int32_t expectedDecimal(const std::string &sText)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 1)

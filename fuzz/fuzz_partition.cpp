@@ -28,12 +28,6 @@ uint8_t pBefore[kMax];
 uint8_t pAfter[kMax];
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 8)

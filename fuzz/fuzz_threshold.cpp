@@ -50,12 +50,6 @@ int32_t countOf(const uint8_t *p, size_t n)
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 4)

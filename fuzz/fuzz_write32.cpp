@@ -32,12 +32,6 @@ long expectedLength(size_t nTemplate)
 }
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    oracleInit();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 {
     if (nSize < 5)

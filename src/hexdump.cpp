@@ -148,15 +148,27 @@ void closeBufferDump(ListingText *pText)
 
 constexpr const char *kBanner = " {DOSPREP-showBuffer] --\n";
 
+// Opens a file to list; with bRetry a failed open is tried once more after
+// 2 seconds. A file that does not open is reported and gives none.
+FILE *openListing(const char *psName, bool bRetry)
+{
+    FILE *fpIn = fopen(psName, "r");
+    if (fpIn == nullptr && bRetry) {
+        sleep(2);
+        fpIn = fopen(psName, "r");
+    }
+    if (fpIn == nullptr)
+        perror("Error Openning File ");
+    return fpIn;
+}
+
 }  // namespace
 
 void showFile(const char *pFileName)
 {
-    FILE *fpIn = fopen(pFileName, "r");
-    if (fpIn == nullptr) {
-        perror("Error Openning File ");
+    FILE *fpIn = openListing(pFileName, false);
+    if (fpIn == nullptr)
         return;
-    }
     unsigned char ucBlock[kReadBlock];
     ListingText text;
     text.nUsed = 0;
@@ -178,15 +190,9 @@ void showFile(const char *pFileName)
 
 void showSomeFile(const char *pstrFileName, int nOffset1, int nLengths)
 {
-    FILE *fpIn = fopen(pstrFileName, "r");
-    if (fpIn == nullptr) {
-        sleep(2);
-        fpIn = fopen(pstrFileName, "r");
-    }
-    if (fpIn == nullptr) {
-        perror("Error Openning File ");
+    FILE *fpIn = openListing(pstrFileName, true);
+    if (fpIn == nullptr)
         return;
-    }
     unsigned char ucBlock[kReadBlock];
     ListingText text;
     text.nUsed = 0;
