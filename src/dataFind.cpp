@@ -1,6 +1,6 @@
-// dosprep: line lookup in the partition description file and the value of
-// the first tag on a line. One file is open at a time, until closeDataFind.
-// Everything printed here is an error message on standard error.
+// dosprep: line lookup in the partition description file (one open at a time,
+// until closeDataFind) and the pure text rules of a line: key, tag value and
+// number. Everything printed here is an error message on standard error.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -82,13 +82,10 @@ void searchFile(const char *pDataString, char *pOutputString)
             errorMessage("searchFile: Error The file is too large. \n");
             break;
         }
-        if (strSearch(pDataString, pLine) == 1) {
-            // The whole piece, up to its line end.
-            const size_t nKeep = strcspn(pLine, "\r\n");
-            memcpy(pOutputString, pLine, nKeep);
-            pOutputString[nKeep] = '\0';
+        const bool bFound = matchPiece(pDataString, pLine, pOutputString);
+        fflush(stdout);  // after every piece, as the search has always done
+        if (bFound)
             return;
-        }
         memset(pLine, 0, sizeof pLine);
     }
     // A failed read ends the search like the end of the file, but says so.
@@ -97,6 +94,18 @@ void searchFile(const char *pDataString, char *pOutputString)
     clearOutput(pOutputString);
     fflush(stdout);
     fflush(stderr);
+}
+
+// A piece that holds the key goes whole, up to its line end, into the output
+// (which holds at least as many characters as the piece).
+bool matchPiece(const char *pDataString, const char *pLine, char *pOutputString)
+{
+    if (strSearch(pDataString, pLine) != 1)
+        return false;
+    const size_t nKeep = strcspn(pLine, "\r\n");
+    memcpy(pOutputString, pLine, nKeep);
+    pOutputString[nKeep] = '\0';
+    return true;
 }
 
 // 1 when the key occurs in the text. The start positions tried end one short
@@ -120,7 +129,6 @@ int strSearch(const char *pString1, const char *pString2)
             }
         }
     }
-    fflush(stdout);
     return nResult;
 }
 

@@ -43,6 +43,18 @@ int32_t CylinderBoundry(int nHeads, int nSectorsPerTrack, int nCylinders,
                         int nPartitionMegaByteSize);
 int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *threshold);
 
+// The threshold text of --dos as read: at most kThresholdDigits characters
+// are taken, each with the running value after it; the megabytes are the last.
+constexpr int kThresholdDigits = 4;
+struct ThresholdText {
+    int nTaken;                                  // 0..kThresholdDigits
+    char cTaken[kThresholdDigits];               // the characters taken
+    unsigned int uRunning[kThresholdDigits];     // the value after each
+    unsigned int uMegabytes;                     // the threshold in megabytes
+};
+/// Reads the threshold text; pure, it prints nothing.
+ThresholdText getThresholdValue(const char *threshold);
+
 // ---- boot records (fat16boot.cpp, fat32boot.cpp) ----
 void write16();
 void putDosSectorValues(int nSectorsPerTrack);

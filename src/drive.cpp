@@ -1,6 +1,6 @@
 // dosprep: drive inspection. The boot disk geometry through the kernel's
 // HDIO_GETGEO request on /dev/sssd, the read-write descriptor kept for the
-// partition table, and the boot controller type from ssprimary.
+// partition table, and the boot controller type from the ssprimary line.
 #include <fcntl.h>
 #include <linux/hdreg.h>
 #include <sys/ioctl.h>
@@ -47,6 +47,23 @@ int open_crom()
     return fd == -1 ? -1 : 0;
 }
 
+int getBootTypeOfLine(char *psLine)
+{
+    char *psEnd = strchr(psLine, '\n');
+    if (psEnd != nullptr)
+        *psEnd = '\0';
+    // The word must be the whole line: no blank, no carriage return.
+    if (strcmp(psLine, "KLARN") == 0)
+        return kBootKlarn;
+    if (strcmp(psLine, "TOVRIXAR") == 0)
+        return kBootTovrixar;
+    if (strcmp(psLine, "SCSI") == 0)
+        return kBootScsi;
+    if (strcmp(psLine, "ATA") == 0)
+        return kBootAta;
+    return kBootNone;
+}
+
 int getPrimaryBootType()
 {
     int nBootType = kBootNone;
@@ -62,9 +79,6 @@ int getPrimaryBootType()
         if (fgets(pCommandSet, 14, fpType) == nullptr)
             memset(pCommandSet, 0, sizeof pCommandSet);
         fclose(fpType);
-        char *psEnd = strchr(pCommandSet, '\n');
-        if (psEnd != nullptr)
-            *psEnd = '\0';
     } else if (nDebugState >= 1) {
         fputs("       getPrimaryBootType Error: Unable to open ssprimary file. \n", stderr);
         fflush(stderr);
@@ -73,16 +87,9 @@ int getPrimaryBootType()
         fputs("       getPrimaryBootType \n", stdout);
         fflush(stdout);
     }
-    if (strcmp(pCommandSet, "KLARN") == 0)
-        nBootType = kBootKlarn;
-    if (strcmp(pCommandSet, "TOVRIXAR") == 0)
-        nBootType = kBootTovrixar;
-    if (strcmp(pCommandSet, "SCSI") == 0)
-        nBootType = kBootScsi;
-    if (strcmp(pCommandSet, "ATA") == 0) {
-        nBootType = kBootAta;
+    nBootType = getBootTypeOfLine(pCommandSet);
+    if (nBootType == kBootAta)
         nIsATA = 1;
-    }
     if (nDebugState >= 6 && nDebugState <= 16) {
         printf("       __String_%s__nBootType_%d__nIsATA_%d__\n", pCommandSet, nBootType, nIsATA);
         fflush(stdout);

@@ -15,7 +15,6 @@
 
 // ---- byte writes ----
 
-constexpr int kNodeNameChars = 96;   // longest node name kept by --bytewrite
 constexpr int kOffsetDigitEnd = 10;  // "0x" plus at most eight offset digits
 constexpr int kByteDigitEnd = 4;     // "0x" plus at most two byte digits
 
@@ -47,17 +46,12 @@ static int signedChar(char c)
     return static_cast<signed char>(c);
 }
 
-int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *pByteValue9)
+int getByteWriteValues(const char *pDevNode9, const char *pOffset9, const char *pByteValue9,
+                       char *pNodeName9, uint32_t *plOffset9, unsigned char *pucByteValue9)
 {
-    char pNodeName9[100] = {};
     uint32_t lOffset9 = 0;  // 32-bit arithmetic that wraps
     unsigned char ucByteValue9 = 0;
     int i = 0;
-
-    if (levelIn(2, 15)) {
-        printf("  writeByteToDevnode( %s, %s, %s )\n", pDevNode9, pOffset9, pByteValue9);
-        fflush(stdout);
-    }
 
     // Only the second character of the numbers is looked at: "0x", "1x" and
     // "xx" all pass, "0X" does not. The first character is tested for its
@@ -65,11 +59,8 @@ int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *
     const bool bNodeOK = pDevNode9[0] == '/';
     const bool bOffsetOK = pOffset9[0] != '\0' && pOffset9[1] == 'x';
     const bool bByteOK = pByteValue9[0] != '\0' && pByteValue9[1] == 'x';
-    if (!bNodeOK || !bOffsetOK || !bByteOK) {
-        fputs(" SYNTAX ERROR:         --bytewrite {devnode} {0xoffset} {0xbyte}  \n", stdout);
-        fputs("         example: dosprep  --bytewrite /dev/zero 0xa0 0xff \n", stdout);
+    if (!bNodeOK || !bOffsetOK || !bByteOK)
         return -1;
-    }
 
     // The copy stops at the end of the word, at a control character and at
     // any byte of 0x80 or more.
@@ -87,6 +78,28 @@ int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *
     for (i = 2; i < kByteDigitEnd && signedChar(pByteValue9[i]) >= '0'; i++) {
         const unsigned char ucTemp9 = static_cast<unsigned char>(dpAtoI(pByteValue9[i]));
         ucByteValue9 = static_cast<unsigned char>((ucByteValue9 << 4) + ucTemp9);
+    }
+    *plOffset9 = lOffset9;
+    *pucByteValue9 = ucByteValue9;
+    return 0;
+}
+
+int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *pByteValue9)
+{
+    char pNodeName9[100] = {};
+    uint32_t lOffset9 = 0;  // 32-bit arithmetic that wraps
+    unsigned char ucByteValue9 = 0;
+
+    if (levelIn(2, 15)) {
+        printf("  writeByteToDevnode( %s, %s, %s )\n", pDevNode9, pOffset9, pByteValue9);
+        fflush(stdout);
+    }
+
+    if (getByteWriteValues(pDevNode9, pOffset9, pByteValue9, pNodeName9, &lOffset9,
+                           &ucByteValue9) != 0) {
+        fputs(" SYNTAX ERROR:         --bytewrite {devnode} {0xoffset} {0xbyte}  \n", stdout);
+        fputs("         example: dosprep  --bytewrite /dev/zero 0xa0 0xff \n", stdout);
+        return -1;
     }
 
     if (levelIn(16, 31)) {
@@ -158,7 +171,7 @@ void stampDriveNumberOK()
     char psBuffer[kStampBufferSize] = {};
     char psBootNode[64] = {};
     int nOffsetBootNode = 0;
-    int nNodeLimit = kOtherNodeLimit;
+    int nNodeLimit = 0;
 
     getBootNode(psBuffer, psBootNode, kListingLineLimit, kBootNodeLimit);
     if (psBootNode[0] == '\0')
@@ -174,10 +187,7 @@ void stampDriveNumberOK()
     if (nOffsetBootNode <= 0 || nOffsetBootNode >= static_cast<int>(strlen(psBootNode)))
         return;
 
-    if (psBootNode[5] == 's' && psBootNode[6] == 'd')
-        nNodeLimit = kSdNodeLimit;
-    if (psBootNode[5] == 'h' && psBootNode[6] == 'd')
-        nNodeLimit = kOtherNodeLimit;
+    nNodeLimit = getNodeForm(psBootNode).nNodeLimit;
 
     // The next disk's name: one up from the boot disk's, with no wrap
     // ('9' is followed by ':', 'z' by '{').
@@ -186,6 +196,28 @@ void stampDriveNumberOK()
         writeToDrive(psBootNode, psBuffer, j);
         psBootNode[nOffsetBootNode] = static_cast<char>(psBootNode[nOffsetBootNode] + 1);
     }
+}
+
+bool getBootNodeOfLine(const char *psInput5, int nLengthIn5, char *psOutput5, int nLengthOut5)
+{
+    // The target follows the arrow of the link: the first '>', then the
+    // first '/' after it. The cleared rest of the buffer takes a search for
+    // a missing character to the limit.
+    int i = 0;
+    while (i < nLengthIn5 && psInput5[i] != '>')
+        i++;
+    while (i < nLengthIn5 && psInput5[i] != '/')
+        i++;
+
+    int k = 0;
+    while (k < nLengthOut5 && i + k < nLengthIn5 && psInput5[i + k] != '\n' &&
+           psInput5[i + k] != '\0') {
+        psOutput5[k] = psInput5[i + k];
+        k++;
+    }
+    psOutput5[k] = '\0';
+    psOutput5[k + 1] = '\0';
+    return i < nLengthIn5 && k < nLengthOut5;
 }
 
 void getBootNode(char *psInput5, char *psOutput5, int nLengthIn5, int nLengthOut5)
@@ -205,29 +237,12 @@ void getBootNode(char *psInput5, char *psOutput5, int nLengthIn5, int nLengthOut
         fflush(stdout);
     }
 
-    // The target follows the arrow of the link: the first '>', then the
-    // first '/' after it. The cleared rest of the buffer takes a search for
-    // a missing character to the limit.
-    int i = 0;
-    while (i < nLengthIn5 && psInput5[i] != '>')
-        i++;
-    while (i < nLengthIn5 && psInput5[i] != '/')
-        i++;
-
-    int k = 0;
-    while (k < nLengthOut5 && i + k < nLengthIn5 && psInput5[i + k] != '\n' &&
-           psInput5[i + k] != '\0') {
-        psOutput5[k] = psInput5[i + k];
-        k++;
-    }
-    psOutput5[k] = '\0';
-    psOutput5[k + 1] = '\0';
-
+    const bool bKept = getBootNodeOfLine(psInput5, nLengthIn5, psOutput5, nLengthOut5);
     if (nDebugState == 15) {
         printf("__%s__\n", psOutput5);
         fflush(stdout);
     }
-    if (i >= nLengthIn5 || k >= nLengthOut5) {
+    if (!bKept) {
         psOutput5[0] = '\0';
         psOutput5[1] = '\0';
     }
@@ -244,38 +259,45 @@ static char charAt(const char *psName, int nPos)
     return psName[nPos];
 }
 
-int getNodeOffset(const char *psString6)
+NodeForm getNodeForm(const char *psString6)
 {
-    int nResult = 0;
-    if (levelIn(12, 15)) {
-        printf("  getNodeOffset( %s  )\n", psString6);
-        fflush(stdout);
-    }
+    NodeForm tForm = {0, 0, kOtherNodeLimit};
     const char c5 = charAt(psString6, 5);
     const char c6 = charAt(psString6, 6);
     const char c7 = charAt(psString6, 7);
     const char c8 = charAt(psString6, 8);
 
     if (c5 == 't' && c6 == 'o' && c7 == 'v')
-        nResult = 12;  // /dev/tov/c0d0: the disk digit after 'd'
+        tForm.nOffset = 12;  // /dev/tov/c0d0: the disk digit after 'd'
     if (c5 == 'k' && c6 == 'l' && c7 == 'a' && c8 == 'r')
-        nResult = 14;  // /dev/klarn/c0d0
+        tForm.nOffset = 14;  // /dev/klarn/c0d0
     if (c5 == 'h' && c6 == 'd')
-        nResult = 7;   // /dev/hda
-    if (nDebugState == 15) {
-        printf("  getNodeOffset psString[8] = %d \n", signedChar(c8));
-        fflush(stdout);
-    }
+        tForm.nOffset = 7;   // /dev/hda
+    tForm.nChar8 = signedChar(c8);
     if (c5 == 's' && c6 == 'd') {
         // /dev/sdaa and on count their second letter, /dev/sda its first.
-        const int n8 = signedChar(c8);
-        nResult = (n8 >= 'a' && n8 <= 'd') ? 8 : 7;
+        tForm.nOffset = (tForm.nChar8 >= 'a' && tForm.nChar8 <= 'd') ? 8 : 7;
+        tForm.nNodeLimit = kSdNodeLimit;
     }
-    if (levelIn(12, 25)) {
-        printf("  getNodeOffset = %d \n", nResult);
+    return tForm;
+}
+
+int getNodeOffset(const char *psString6)
+{
+    if (levelIn(12, 15)) {
+        printf("  getNodeOffset( %s  )\n", psString6);
         fflush(stdout);
     }
-    return nResult;
+    const NodeForm tForm = getNodeForm(psString6);
+    if (nDebugState == 15) {
+        printf("  getNodeOffset psString[8] = %d \n", tForm.nChar8);
+        fflush(stdout);
+    }
+    if (levelIn(12, 25)) {
+        printf("  getNodeOffset = %d \n", tForm.nOffset);
+        fflush(stdout);
+    }
+    return tForm.nOffset;
 }
 
 void writeToDrive(const char *psNode4, char *psBuffer4, int cDrivePlace)

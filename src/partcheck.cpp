@@ -1,5 +1,6 @@
 // dosprep: the partition threshold check (--dos). Compares two sector counts
-// against each other and a threshold; the answer is the process exit status.
+// against each other and a threshold (its text read by the pure
+// getThresholdValue); the answer is the process exit status.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +11,6 @@ namespace {
 
 // Whole 512-byte sectors in 10^6 bytes.
 constexpr unsigned int kSectorsPerMegabyte = 1953;
-// At most this many threshold characters are taken.
-constexpr int kThresholdDigits = 4;
 
 // Every trace of the check is flushed at once.
 void traceFlush() { fflush(stdout); }
@@ -35,6 +34,29 @@ int32_t countOf(const unsigned int *pBytes)
 
 }  // namespace
 
+ThresholdText getThresholdValue(const char *threshold)
+{
+    // Digits in decimal; the characters up to 'E' above '9' count on from 10,
+    // anything at or below '/' counts 0. A running 0 is not multiplied, so
+    // leading zeros do not matter.
+    ThresholdText tThres = {};
+    unsigned int thres2 = 0;
+    for (int i = 0; i < kThresholdDigits && threshold[i] != '\0' &&
+                    static_cast<signed char>(threshold[i]) <= 'E';
+         i++) {
+        const signed char cThres = static_cast<signed char>(threshold[i]);
+        const unsigned int thres1 = cThres > '/' ? static_cast<unsigned int>(cThres - '0') : 0;
+        if (thres2 != 0)
+            thres2 *= 10;
+        thres2 += thres1;
+        tThres.cTaken[i] = threshold[i];
+        tThres.uRunning[i] = thres2;
+        tThres.nTaken = i + 1;
+    }
+    tThres.uMegabytes = thres2;
+    return tThres;
+}
+
 int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *threshold)
 {
     unsigned int table[4] = {};
@@ -46,27 +68,14 @@ int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *thres
         traceFlush();
     }
 
-    // Digits in decimal; the characters up to 'E' above '9' count on from 10,
-    // anything at or below '/' counts 0. A running 0 is not multiplied, so
-    // leading zeros do not matter.
-    unsigned int thres2 = 0;
-    for (int i = 0; i < kThresholdDigits && threshold[i] != '\0' &&
-                    static_cast<signed char>(threshold[i]) <= 'E';) {
-        const signed char cThres = static_cast<signed char>(threshold[i]);
-        if (nDebugState == 2) {
-            printf("._.%c._", cThres);
-            traceFlush();
-        }
-        const unsigned int thres1 = cThres > '/' ? static_cast<unsigned int>(cThres - '0') : 0;
-        if (thres2 != 0)
-            thres2 *= 10;
-        thres2 += thres1;
-        i++;
-        if (nDebugState == 2) {
-            printf("..%u..", thres2);
-            traceFlush();
-        }
+    const ThresholdText tThres = getThresholdValue(threshold);
+    for (int i = 0; i < tThres.nTaken && nDebugState == 2; i++) {
+        printf("._.%c._", tThres.cTaken[i]);
+        traceFlush();
+        printf("..%u..", tThres.uRunning[i]);
+        traceFlush();
     }
+    const unsigned int thres2 = tThres.uMegabytes;
     if (nDebugState == 2) {
         printf("___________thres__%u_%02X\n", thres2, thres2);
         traceFlush();
