@@ -10,12 +10,13 @@ set(dosprep_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(dosprep_gen ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
 install(TARGETS dosprep RUNTIME DESTINATION sbin)
+install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/compat/sfdisk DESTINATION lib/dosprep/bin)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
         DESTINATION share/bash-completion/completions RENAME dosprep)
 
 # The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
-# sbin/dosprep-sandbox, lib/dosprep/libdosprep-geometry.so and the sfdisk
-# front end in lib/dosprep/bin); its manual page comes from here.
+# sbin/dosprep-sandbox and lib/dosprep/libdosprep-geometry.so); its manual
+# page comes from here.
 set(dosprep_pages dosprep.8)
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox)
   list(APPEND dosprep_pages dosprep-sandbox.8)
@@ -60,6 +61,9 @@ hex view, a binary compare and a partition size check.
 dosprep-sandbox rehearses any dosprep command line on a simulated disk of a
 given geometry, with the engineer's own data files, and reports what it
 would change, without touching the machine's disks.")
+# GPL-2.0-or-later: COPYING holds the text, packaging/copyright names it in
+# Debian's machine-readable form.
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/COPYING)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DOSPREP_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)

@@ -10,6 +10,7 @@
 
 #include "dataFind.h"
 #include "dosprep.h"
+#include "toolpath.h"
 
 // Size of the partition, in sectors, when the description gives none.
 constexpr int32_t kDefaultBlocks = 4292902;
@@ -164,6 +165,7 @@ int sfdisk(int cOSID, int nGeodisk)
         if (nIsATest > 0) {
             printf("   system__%s \n", ptrValue);
         } else {
+            useSfdiskFrontEnd();
             const int nRC = system(ptrValue);
             (void)nRC;  // sfdisk's status is not examined
         }

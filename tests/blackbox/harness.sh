@@ -76,4 +76,15 @@ part() {
     read -r s n < <(od -An -tu4 -j454 -N8 "$KEEP/disk.img")
     "$WORK/realdd" if="$KEEP/disk.img" of="$WORK/part.img" bs=512 skip="$s" count="$n" conv=sparse status=none
 }
+# The sandbox of an installed tree (PREFIX) rehearses a run of the dosprep
+# installed beside it, not the one on PATH, with its own geometry library:
+# the FAT32 table lands through the sfdisk front end installed with it.
+rehearses() {  # NAME PREFIX
+    local fake=$WORK/fakebin out
+    mkdir -p "$fake" && printf '#!/bin/sh\necho not this dosprep\n' >"$fake/dosprep" && chmod +x "$fake/dosprep"
+    out=$(env -u DOSPREP_PRELOAD PATH="$fake:$PATH" "$2/sbin/dosprep-sandbox" --geometry 255/63/8924 \
+          --size 2000 --report - -- --debug3 --sfdisk32 2>&1 </dev/null)
+    expect "$1" "$(grep -c -e '^   Heads_255_ Sectors_63_ Cylinders_8924_' \
+                   -e '^/dev/sda1 : start=          63, size=     4096512, type=c, bootable$' <<<"$out")" 2
+}
 finish() { echo "$PASSED passed, $FAILED failed"; [ "$FAILED" = 0 ]; }

@@ -38,12 +38,6 @@ for row in "options:--w:--write16 --write32 " \
     expect "completion: $name" "$(complete_line "${words[@]}")" "$want"
 done
 
-# The installed sandbox rehearses a run of the tool installed beside it (not
-# the one on PATH) with its own library (the geometry) and sfdisk front end
-# (the old -S option passes).
-mkdir -p "$WORK/fakebin" && printf '#!/bin/sh\necho not this dosprep\n' >"$WORK/fakebin/dosprep" && chmod +x "$WORK/fakebin/dosprep"
-out=$(env -u DOSPREP_PRELOAD PATH=$WORK/fakebin:$PATH "$P/sbin/dosprep-sandbox" \
-      --geometry 255/63/8924 --check 'sfdisk -S 63 --dump /dev/sssd' -- --debug3 --test --write16 2>&1)
-expect "installed rehearsal" "$(grep -c -e 'getBootDriveSectorsPerTrack- = 3f' -e '^label: dos' <<<"$out")" 2
+rehearses "installed rehearsal" "$P"
 
 finish

@@ -23,6 +23,7 @@ expect "contents" "$(dpkg-deb -c "$DEB" | awk '$1 !~ /^d/ {print $1, substr($6, 
 # The packaged tool is stripped and runs.
 dpkg-deb -x "$DEB" "$WORK/root"
 expect "packaged --version" "$("$WORK/root/usr/sbin/dosprep" --version)" "dosprep ver 0.5.11"
+rehearses "packaged rehearsal" "$WORK/root/usr"
 expect "stripped" "$(readelf -S "$WORK/root/usr/sbin/dosprep" | grep -c '\.symtab')" 0
 if command -v lintian >/dev/null; then
     lintian --no-tag-display-limit "$DEB" >"$WORK/lintian" 2>&1

@@ -53,13 +53,33 @@ check "table disk full" "$G --setup 'ln -s /dev/full /root/vantor/dosboot.sfdisk
 NOIMG='DOSPREP: Unable to open /root/vantor/dosboot.b\n'
 check "no image"        "$G --setup 'rm /root/vantor/dosboot.b'"  "--test --sfdisk16"  "$(cmd 63)"  "$NOIMG"  0 "$NOIMG$(cmd 63)"
 
-# Applied for real: sfdisk writes the table into the disk image.
+# Applied for real, by the system's own sfdisk through dosprep's front end:
+# nothing of the sandbox stands in front of it, and the disk keeps its
+# identifier.
 for row in "32 c 255/63 63 4096512 3f" "16 6 240/32 32 4102784 20"; do
     read -r fat id hs start size spt <<<"$row"
     KEEP=$WORK/applied$fat
     run_in "--geometry $hs/8924 --size 2000" "$KEEP" "--sfdisk$fat" >/dev/null 2>&1 </dev/null
-    expect "sfdisk$fat applied" "$(part1)" "start=          $start, size=     $size, type=$id, bootable"
+    expect "sfdisk$fat applied" "$(sfdisk --dump "$KEEP/disk.img" | sed -n 's/^label-id: //p; s/^.*img1 : //p' | paste -sd' ')" \
+        "0x0b0075ec start=          $start, size=     $size, type=$id, bootable"
     table_is "sfdisk$fat applied" "$start" "$size" "$id" "$spt 00 40 00 $spt"
 done
+
+# An sfdisk of the old kind first on PATH gets the command and the table as
+# they are; its output and the run's status pass through.
+mkdir -p "$F/old"
+printf '#!/bin/sh
+[ "$1" = --version ] && { echo "sfdisk from util-linux 2.25.2"; exit 0; }
+echo "$*" >%s
+cat >>%s
+echo old sfdisk
+exit 1
+' \
+    "$WORK/old.log" "$WORK/old.log" >"$F/old/sfdisk" && chmod +x "$F/old/sfdisk"
+check "old sfdisk"  "$G --setup 'mount --bind $F/old /usr/local/sbin'"  "--sfdisk32"  "old sfdisk\n"  ""  0
+expect "old sfdisk: its input" "$(printf -- '--force -S 63 /dev/sssd\n' | cat - "$KEEP/vantor/dosboot.sfdisk" | cmp - "$WORK/old.log" && echo same)" same
+FRONT=$(dirname "$BIN")/lib/dosprep/bin
+out=$(PATH=$FRONT "$FRONT/sfdisk" --version 2>&1)
+expect "no sfdisk at all" "$? $out" "127 sfdisk: no sfdisk found on PATH besides the dosprep front end (package fdisk)"
 
 finish
