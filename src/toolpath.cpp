@@ -26,14 +26,11 @@ void useSfdiskFrontEnd()
 
     for (const char *pDir : kFrontEndDirs) {
         char pFrontEnd[PATH_MAX];
-        const int nDir = snprintf(pFrontEnd, sizeof pFrontEnd, "%s%s", pExe, pDir);
-        if (nDir < 0 || static_cast<size_t>(nDir) + sizeof "/sfdisk" > sizeof pFrontEnd)
+        const int nName = snprintf(pFrontEnd, sizeof pFrontEnd, "%s%s/sfdisk", pExe, pDir);
+        if (nName < 0 || static_cast<size_t>(nName) >= sizeof pFrontEnd ||
+            access(pFrontEnd, X_OK) != 0)
             continue;
-        char *pName = pFrontEnd + nDir;
-        strcpy(pName, "/sfdisk");
-        if (access(pFrontEnd, X_OK) != 0)
-            continue;
-        *pName = '\0';
+        *strrchr(pFrontEnd, '/') = '\0';  // the directory of the front end
 
         const char *pPath = getenv("PATH");
         if (pPath == nullptr)
