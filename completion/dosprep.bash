@@ -11,6 +11,13 @@ _dosprep()
         cword=$COMP_CWORD
         cur=${words[cword]}
     fi
+    _dosprep_complete
+}
+
+# The completion of a dosprep command line held in the caller's words,
+# cword and cur (dosprep-sandbox hands on what follows its "--").
+_dosprep_complete()
+{
     COMPREPLY=()
 
     # dosprep looks at its command line only when it has 1 to 5 arguments.

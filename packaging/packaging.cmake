@@ -13,6 +13,8 @@ install(TARGETS dosprep RUNTIME DESTINATION sbin)
 install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/compat/sfdisk DESTINATION lib/dosprep/bin)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
         DESTINATION share/bash-completion/completions RENAME dosprep)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep-sandbox.bash
+        DESTINATION share/bash-completion/completions RENAME dosprep-sandbox)
 
 # The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
 # sbin/dosprep-sandbox and lib/dosprep/libdosprep-geometry.so); its manual
@@ -69,10 +71,12 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DOSPREP_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # sfdisk is in fdisk, dd and ls in coreutils; the sandbox needs unshare
-# (util-linux), losetup and mount (mount) and mkfs.fat (dosfstools).
+# (util-linux), losetup and mount (mount), mkfs.fat (dosfstools) and mcopy
+# (mtools), and QEMU for its boot check.
 # coreutils and util-linux are essential: Debian wants their versions named.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools")
+    "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools, mtools")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qemu-system-x86")
 # The C library's version comes from dpkg-shlibdeps (dpkg-dev, file) when
 # the machine has them.
 find_program(DOSPREP_SHLIBDEPS dpkg-shlibdeps)

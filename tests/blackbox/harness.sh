@@ -85,6 +85,6 @@ rehearses() {  # NAME PREFIX
     out=$(env -u DOSPREP_PRELOAD PATH="$fake:$PATH" "$2/sbin/dosprep-sandbox" --geometry 255/63/8924 \
           --size 2000 --report - -- --debug3 --sfdisk32 2>&1 </dev/null)
     expect "$1" "$(grep -c -e '^   Heads_255_ Sectors_63_ Cylinders_8924_' \
-                   -e '^/dev/sda1 : start=          63, size=     4096512, type=c, bootable$' <<<"$out")" 2
+                   -e '^/dev/sssd1 : start=          63, size=     4096512, type=c, bootable$' <<<"$out")" 2
 }
 finish() { echo "$PASSED passed, $FAILED failed"; [ "$FAILED" = 0 ]; }

@@ -13,9 +13,11 @@ expect "page is the source's" "$(zcat "$P/share/man/man8/dosprep.8.gz" | cmp - "
 
 # Completion: COMPREPLY for a command line whose last word is being typed.
 mkdir -p "$WORK/files/sub" && touch "$WORK/files/alpha.b" "$WORK/files/beta.b"
-complete_line() {
-    (cd "$WORK/files" && bash -c '. "$1"; shift; COMP_WORDS=(dosprep "$@"); COMP_CWORD=$#
-        _dosprep; for w in "${COMPREPLY[@]}"; do echo "$w"; done | sort | tr "\n" " "' _ "$P/share/bash-completion/completions/dosprep" "$@")
+complete_line() {  # COMMAND WORDS...
+    local cmd=$1; shift
+    (cd "$WORK/files" && bash -c '. "$1"; cmd=$2; shift 2; COMP_WORDS=("$cmd" "$@"); COMP_CWORD=$#
+        "$(complete -p "$cmd" | sed "s/.*-F \([^ ]*\) .*/\1/")"
+        for w in "${COMPREPLY[@]}"; do echo "$w"; done | sort | tr "\n" " "' _ "$P/share/bash-completion/completions/$cmd" "$cmd" "$@")
 }
 #          name                          words                            expected
 for row in "options:--w:--write16 --write32 " \
@@ -31,11 +33,17 @@ for row in "options:--w:--write16 --write32 " \
            "node of --bytewrite:--bytewrite /dev/nul:/dev/null " \
            "offset of --bytewrite:--bytewrite /dev/null :0x " \
            "nothing after --help:--help --w:" \
-           "six arguments are ignored:a b c d e --w:"; do
+           "six arguments are ignored:a b c d e --w:" \
+           "sandbox options:-sandbox --bo:--boot --boot-node " \
+           "sandbox --format:-sandbox --boot --format :16 32 none " \
+           "sandbox --files:-sandbox --files :sub " \
+           "dosprep after the sandbox's --:-sandbox --boot -- --test --w:--write16 --write32 "; do
     IFS=: read -r name line want <<<"$row"
     read -ra words <<<"$line"
     [ "${line: -1}" = " " ] && words+=("")
-    expect "completion: $name" "$(complete_line "${words[@]}")" "$want"
+    cmd=dosprep
+    [ "${words[0]}" = -sandbox ] && cmd=dosprep-sandbox && words=("${words[@]:1}")
+    expect "completion: $name" "$(complete_line "$cmd" "${words[@]}")" "$want"
 done
 
 rehearses "installed rehearsal" "$P"
