@@ -1,5 +1,6 @@
 # Rehearsals as a user runs them: the prepared disk boots under a BIOS of
-# its geometry and not under another, an unprepared one does not boot, and
+# its geometry and not under another, nor with the table but without the
+# boot sector written (mkfs.fat's own boot code), and
 # the sandbox's own parts: dosprep in --setup/--check is the binary under
 # test, a partition that is a file is whole again after a dd, and the report
 # says which vantor files came from --vantor.
@@ -19,7 +20,7 @@ FAT32 prepared, BIOS 255/63 |--setup 'dosprep --sfdisk32'                       
 FAT32 prepared, BIOS 16/63  |--setup 'dosprep --sfdisk32' --bios-geometry 16/63 |--write32 |did not boot
 FAT16 prepared, BIOS 255/63 |--format 16 --setup 'dosprep --sfdisk16'           |--write16 |booted
 FAT16 prepared, BIOS 16/63  |--format 16 --setup 'dosprep --sfdisk16' --bios-geometry 16/63 |--write16 |did not boot
-unprepared                  |                                                   |-v        |did not boot
+table only, no boot sector   |--setup 'dosprep --sfdisk32'                       |-v        |did not boot
 ROWS
 else
     echo "SKIP: qemu-system-x86_64 missing"
