@@ -1,24 +1,19 @@
 # bash completion for dosprep-sandbox(8): its options and their values; the
 # words after "--" are a dosprep command line, completed as dosprep's.
 
+# dosprep's completion, beside this file (installed, or in the source tree).
+declare -F _dosprep_complete >/dev/null 2>&1 ||
+    . "${BASH_SOURCE[0]%/*}/dosprep" 2>/dev/null ||
+    . "${BASH_SOURCE[0]%/*}/dosprep.bash" 2>/dev/null
+
 _dosprep_sandbox()
 {
     local cur prev words cword i
-    if declare -F _init_completion >/dev/null 2>&1; then
-        _init_completion || return
-    else
-        words=("${COMP_WORDS[@]}")
-        cword=$COMP_CWORD
-        cur=${words[cword]}
-        prev=${words[cword - 1]}
-    fi
+    _dosprep_words || return
     COMPREPLY=()
 
     for ((i = 1; i < cword; i++)); do
         if [[ ${words[i]} == -- ]]; then
-            declare -F _dosprep_complete >/dev/null 2>&1 ||
-                . "${BASH_SOURCE[0]%/*}/dosprep" 2>/dev/null ||
-                . "${BASH_SOURCE[0]%/*}/dosprep.bash" 2>/dev/null || return
             words=(dosprep "${words[@]:i+1}")
             cword=$((cword - i))
             _dosprep_complete

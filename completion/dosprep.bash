@@ -3,15 +3,23 @@
 
 _dosprep()
 {
-    local cur words cword
+    local cur prev words cword
+    _dosprep_words || return
+    _dosprep_complete
+}
+
+# Sets the caller's cur, prev, words and cword, through bash-completion when
+# it is loaded.
+_dosprep_words()
+{
     if declare -F _init_completion >/dev/null 2>&1; then
-        _init_completion || return
+        _init_completion
     else
         words=("${COMP_WORDS[@]}")
         cword=$COMP_CWORD
         cur=${words[cword]}
+        prev=${words[cword - 1]}
     fi
-    _dosprep_complete
 }
 
 # The completion of a dosprep command line held in the caller's words,

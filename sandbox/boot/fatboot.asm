@@ -169,26 +169,7 @@ read:   ; reads partition-relative sector eax to es:bx by CHS; keeps all registe
 .done:  popad
         ret
 
-read_error:
-        mov si, msg_read
-
-fail:   push si
-        mov si, msg_prefix
-        call print
-        pop si
-        call print
-halt:   sti
-        hlt
-        jmp halt
-
-print:  lodsb                       ; prints the zero-ended string at DS:SI
-        test al, al
-        jz .end
-        mov ah, 0x0E
-        mov bx, 7
-        int 0x10
-        jmp print
-.end:   ret
+%include "messages.inc"
 
 name       db "BOOTMSG TXT"
 %if FAT == 16

@@ -86,25 +86,7 @@ found:  mov ah, 0x08                ; BIOS geometry: CL 0-5 = sectors, DH = last
         xor bp, bp
         jmp 0:0x7C00
 
-read_error:
-        mov si, msg_read
-fail:   push si
-        mov si, msg_prefix
-        call print
-        pop si
-        call print
-halt:   sti
-        hlt
-        jmp halt
-
-print:  lodsb                       ; prints the zero-ended string at DS:SI
-        test al, al
-        jz .end
-        mov ah, 0x0E
-        mov bx, 7
-        int 0x10
-        jmp print
-.end:   ret
+%include "messages.inc"
 
 msg_prefix db "MBR: ", 0
 msg_noact  db "no active partition", 13, 10, 0
