@@ -24,7 +24,6 @@ for lv in =0 0=0 9=9 A=10 Z=35 a=10 z=35 9999=9 /=0 :=0 @=0 [=0 \`=0 {=0 .=0 $'\
 done
 check "--show alone"         -  "--show"                                   $SYN_OUT      "$SYN_ERR_P" 255 @synerr-plain.merged
 check "--diff one operand"   -  "--diff a"                                 $SYN_OUT      "$SYN_ERR_F" 255 @synerr-flushed.merged
-check "--dos two operands"   -  "--dos t p"                                $SYN_OUT      "$SYN_ERR_F" 255 @synerr-flushed.merged
 check "--dos trace level 5"  -  "--debug5 --dos t p"                      @dos5.out     "$SYN_ERR_F" 255 @dos5.merged
 check "--dos trace level 6"  -  "--debug6 --dos t p"                      @dos6.out     "$SYN_ERR_F" 255 @dos6.merged
 check "--bytewrite short"    -  "--bytewrite /dev/zero 0xa0"               @help.txt     ""          0

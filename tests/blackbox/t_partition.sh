@@ -19,19 +19,18 @@ printf '<bootpartition>\n  <size>2000</size>\n</bootpartition>\n' >"$F/notag/boo
 for i in $(seq 0 63); do printf "\\$(printf %03o "$i")"; done >"$F/pattern/dosboot.b"
 
 # name                 sandbox    arguments                 stdout   stderr  status [merged]
-check "sfdisk32, test"  "$G"  "--test --sfdisk32"   "$(cmd 63)"  ""  0
-table_is "sfdisk32, test" 63 4096512 c "3f 00 40 00 3f"
-expect "sfdisk32, test: disk untouched" "$(part1)" "start=          63, size=     4096000, type=c"
 check "geodisk"         "$G"  "--geodisk"           ""  ""  0
 table_is "geodisk" 63 4096512 6 "3f 00 40 00 3f"
 expect "geodisk: disk untouched" "$(part1)" "start=          63, size=     4096000, type=c"
 check "level 22"        "$G --vantor $F/pattern"  "--debugm --test --sfdisk16"  @partition-level22.out  ""  0
 check "ATA: 255 heads"  "--controller ATA --geometry 16/63/8924 --size 2000"  "--debug3 --test --sfdisk16"  @partition-ata.out  ""  0
 # Sectors per track 16 through 128 reach dosboot.b; 15 is also bad input.
-for row in "16 4096000 10 00 40 00 10" "128 4096000 80 00 40 00 80" "15 204800 3f 00 40 00 00" "129 4128000 3f 00 40 00 00"; do
+for row in "63 4096512 3f 00 40 00 3f" "16 4096000 10 00 40 00 10" "128 4096000 80 00 40 00 80" \
+           "15 204800 3f 00 40 00 00" "129 4128000 3f 00 40 00 00"; do
     read -r spt size patched <<<"$row"
-    check "$spt sectors"  "--geometry 255/$spt/8924 --size 2000"  "--test --sfdisk32"  "$(cmd "$spt")"  ""  0
+    check "sfdisk32, test, $spt sectors"  "--geometry 255/$spt/8924 --size 2000"  "--test --sfdisk32"  "$(cmd "$spt")"  ""  0
     table_is "$spt sectors" "$spt" "$size" c "$patched"
+    expect "$spt sectors: disk untouched" "$(part1)" "$(printf 'start=%12s, size=     4096000, type=c' "$spt")"
 done
 check "no boot disk"    "--no-disk --size 2000"  "--debug4 --test --sfdisk16"  @partition-nodisk.out  ""  0
 table_is "no boot disk" 32 204800 6 "20 00 40 00 20"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Boot check rows: FAT16 and FAT32 partitions carrying the sample boot code
 # boot under QEMU/SeaBIOS only when heads, sectors per track and hidden
-# sectors of their parameter block match the disk and the BIOS geometry.
+# sectors of their parameter block match the disk. (A BIOS of another
+# geometry is a row of tests/blackbox/t_rehearsal.sh.)
 # Usage: t_boot.sh [DIR with mbr.bin fat16.bin fat32.bin]
 set -u -o pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -44,18 +45,13 @@ while read -r fat heads spt hidden bios want; do
 	status=$?
 	kept=$([[ $before == "$(stat -c '%y %s' -- "$img")" ]] && echo kept || echo CHANGED)
 	row="FAT$fat $heads/$spt/$hidden under $bios"
-	if [[ ${out##*$'\n'} != "$want" || $kept != kept ]] ||
-		{ [[ $want == booted ]] && [[ $status != 0 || $out != *"$msg"* ]]; }; then
-		printf 'FAIL: %s: want %s, got (status %s, image %s):\n%s\n' "$row" "$want" "$status" "$kept" "$out"
-		fails=$((fails + 1))
-	else
-		echo "ok: $row: $want"
-	fi
+	[[ ${out##*$'\n'} == "$want" && $kept == kept ]] && { [[ $want != booted ]] || [[ $status == 0 && $out == *"$msg"* ]]; } &&
+		echo "ok: $row: $want" && continue
+	printf 'FAIL: %s: want %s, got (status %s, image %s):\n%s\n' "$row" "$want" "$status" "$kept" "$out"
+	fails=$((fails + 1))
 done <<'ROWS'
 16 255 63 63 255/63 booted
 32 255 63 63 255/63 booted
-16 255 63 63 16/63  did not boot
-32 255 63 63 16/63  did not boot
 16 16  63 63 255/63 did not boot
 16 255 63 0  255/63 did not boot
 32 255 63 64 255/63 did not boot
