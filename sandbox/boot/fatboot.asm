@@ -13,6 +13,7 @@
 ; text, so that a read from the wrong place (mostly zeros) does not pass.
         bits 16
         cpu 386
+%include "chs.inc"
 %if FAT == 16
 %define CODE 62
 %elif FAT == 32
@@ -140,21 +141,7 @@ cluster_lba:                        ; eax = cluster -> eax = partition-relative 
 read:   ; reads partition-relative sector eax to es:bx by CHS; keeps all registers
         pushad
         add eax, [hidden]
-        xor edx, edx
-        movzx ecx, word [spt]
-        div ecx                     ; eax = track, dx = sector - 1
-        mov di, dx
-        inc di
-        xor edx, edx
-        movzx ecx, word [heads]
-        div ecx                     ; eax = cylinder, dx = head
-        cmp eax, 1023
-        ja read_error
-        mov dh, dl
-        mov ch, al
-        mov cl, ah
-        shl cl, 6
-        or cx, di
+        CHS_OF_LBA
         mov si, 4                   ; tries
 .try:   mov ax, 0x0201
         mov dl, [drive]

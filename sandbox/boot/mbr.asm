@@ -9,6 +9,7 @@
 ; the boot sector has to find its partition through its hidden sectors.
         bits 16
         cpu 386
+%include "chs.inc"
         org 0x0600
 
 table   equ 0x0600 + 446
@@ -51,21 +52,7 @@ found:  mov ah, 0x08                ; BIOS geometry: CL 0-5 = sectors, DH = last
         mov [heads], dx
 
         mov eax, [si + 8]           ; start LBA of the partition
-        xor edx, edx
-        movzx ecx, word [spt]
-        div ecx                     ; eax = track, dx = sector - 1
-        mov di, dx
-        inc di
-        xor edx, edx
-        movzx ecx, word [heads]
-        div ecx                     ; eax = cylinder, dx = head
-        cmp eax, 1023
-        ja read_error
-        mov dh, dl
-        mov ch, al
-        mov cl, ah
-        shl cl, 6
-        or cx, di
+        CHS_OF_LBA
         mov bx, 0x7C00
         mov si, 4                   ; tries
 .read:  mov ax, 0x0201
