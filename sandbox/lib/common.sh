@@ -1,0 +1,20 @@
+# What both sides of dosprep-sandbox share: its name, how it gives up, and
+# the state the caller hands to the inside of the namespace (these names and
+# nothing else, written by the caller to .sandbox/state, read by lib/inside).
+prog=dosprep-sandbox
+
+die() {
+	printf '%s: %s\n' "$prog" "$*" >&2
+	exit 125
+}
+
+# The run as the options and checks made it: the geometry, the disk and its
+# file system, /root/vantor, the nodes, the commands and what is wanted back.
+state_names=(heads spt cylinders no_geometry size format controller ssprimary_raw raw_set
+	boot no_disk no_partition disk_nodes vantor_dir files_dir setups checks
+	binary preload argv0 want_report want_boot bios_geometry keep
+	mode as_root boot_bins boot_tools loop_helper host_mntns)
+
+state_save() { # FILE
+	declare -p "${state_names[@]}" >"$1"
+}

@@ -1,0 +1,158 @@
+# dosprep-sandbox's options: the table in lib/options made into the usage
+# text and the parser, then the checks of what was parsed and the list of
+# disk nodes. Sourced by the command after common.sh; needs $libdir.
+
+opt_names=() opt_values=() opt_vars=() opt_also=() opt_help=()
+declare -A opt_row=()
+while IFS= read -r line; do
+	case $line in
+	'#'* | '') ;;
+	'+ '*) opt_help[-1]+=$'\n'"${line#+ }" ;;
+	*)
+		read -r name value var also _ help <<<"$line"
+		for n in ${name//,/ }; do opt_row[$n]=${#opt_names[@]}; done
+		opt_names+=("$name") opt_values+=("$value") opt_vars+=("$var") opt_also+=("$also")
+		opt_help+=("$help")
+		;;
+	esac
+done <"$libdir/options"
+unset line name value var also help n
+
+usage() {
+	local i name line
+	printf '%s\n' "usage: dosprep-sandbox [options] [--] [ARGS...]" "" \
+		"Runs dosprep ARGS as root in a simulated installation environment and exits" \
+		"with its status (125 when the environment itself could not be made)." ""
+	for i in "${!opt_names[@]}"; do
+		name=${opt_names[i]//,/, }
+		[[ ${opt_values[i]} == - ]] || name+=" ${opt_values[i]}"
+		while IFS= read -r line; do
+			printf '  %-20s %s\n' "$name" "$line"
+			name=
+		done <<<"${opt_help[i]}"
+	done
+}
+
+option_defaults() {
+	geometry=255/63/1024 size=100 format=32 controller=SCSI ssprimary_raw='' raw_set=0
+	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
+	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
+	report='' argv0=dosprep want_boot=0 bios_geometry=''
+	extra_disks=() setups=() checks=() dosprep_args=()
+}
+
+parse_options() { # ARGS...: sets the variables of the table and dosprep_args
+	local i var also
+	option_defaults
+	while (($#)); do
+		case $1 in
+		--) shift; break ;;
+		-*) [[ -n ${opt_row[$1]+x} ]] || die "unknown option $1 (see --help)" ;;
+		*) break ;;
+		esac
+		i=${opt_row[$1]} var=${opt_vars[i]} also=${opt_also[i]}
+		[[ $also == - ]] || printf -v "${also%%=*}" %s "${also#*=}"
+		case ${opt_values[i]} in
+		-) [[ $var == help ]] && { usage; exit 0; }
+			printf -v "$var" 1 ;;
+		DIR | FILE | PATH) [[ -n ${2-} ]] || die "option $1 needs a value" ;;&
+		*) (($# >= 2)) || die "option $1 needs a value"
+			if [[ $var == *'[]' ]]; then
+				declare -n list=${var%'[]'}
+				list+=("$2")
+				unset -n list
+			else
+				printf -v "$var" %s "$2"
+			fi
+			shift ;;
+		esac
+		shift
+	done
+	dosprep_args=("$@")
+}
+
+number='0*([0-9]{1,7})' # a decimal number; leading zeros are allowed
+
+check_options() {
+	[[ $geometry =~ ^$number/$number/$number$ ]] &&
+		heads=$((10#${BASH_REMATCH[1]})) spt=$((10#${BASH_REMATCH[2]})) cylinders=$((10#${BASH_REMATCH[3]})) &&
+		((heads <= 255 && spt <= 255 && cylinders <= 65535)) ||
+		die "--geometry $geometry: wants H/S/C, heads and sectors per track 0 to 255, cylinders 0 to 65535"
+	[[ $size =~ ^$number$ ]] && size=$((10#${BASH_REMATCH[1]})) && ((size >= 1 && size < 2097152)) ||
+		die "--size $size: wants megabytes from 1 to 2097151"
+	case $format in
+	16) ((size >= 16 && size <= 4095)) || die "--size $size: FAT16 (--format 16) takes 16 to 4095 MB" ;;
+	32) ((size >= 33)) || die "--size $size: FAT32 (--format 32) takes 33 MB and more" ;;
+	none) ;;
+	*) die "--format $format: wants 16, 32 or none" ;;
+	esac
+	[[ $ndisks =~ ^$number$ ]] && ndisks=$((10#${BASH_REMATCH[1]})) && ((ndisks <= 99)) ||
+		die "--disks $ndisks: wants a number from 0 to 99"
+	valid_node "$boot" || die "--boot-node $boot: wants a free path under /dev (not $reserved_nodes)"
+	if [[ -n $bios_geometry ]]; then
+		[[ $bios_geometry =~ ^$number/$number$ ]] &&
+			((10#${BASH_REMATCH[1]} >= 1 && 10#${BASH_REMATCH[1]} <= 255 &&
+				10#${BASH_REMATCH[2]} >= 1 && 10#${BASH_REMATCH[2]} <= 63)) ||
+			die "--bios-geometry $bios_geometry: wants H/S, heads 1 to 255, sectors per track 1 to 63"
+		bios_geometry=$((10#${BASH_REMATCH[1]}))/$((10#${BASH_REMATCH[2]}))
+	else
+		bios_geometry=$heads/$spt
+	fi
+	if ((want_boot)); then
+		((heads >= 1 && spt >= 1 && spt <= 63)) || [[ $bios_geometry != "$heads/$spt" ]] ||
+			die "--boot: a BIOS reports 1 to 255 heads and 1 to 63 sectors per track, not $heads/$spt (--bios-geometry)"
+		command -v qemu-system-x86_64 >/dev/null ||
+			die "--boot: qemu-system-x86_64 is missing (package qemu-system-x86)"
+		((!no_disk)) || die "--boot: there is no disk to boot (--no-disk)"
+	fi
+	if [[ -n $vantor_dir ]]; then
+		[[ -d $vantor_dir ]] || die "--vantor $vantor_dir: no such directory"
+		vantor_dir=$(readlink -f -- "$vantor_dir")
+	fi
+	if [[ -n $files_dir ]]; then
+		[[ -d $files_dir ]] || die "--files $files_dir: no such directory"
+		[[ $format != none ]] || die "--files: the partition has no file system (--format none)"
+		files_dir=$(readlink -f -- "$files_dir")
+	fi
+	[[ -z $report || $report == - ]] || writable "$report" ||
+		die "--report $report: cannot write there"
+	want_report=0
+	[[ -n $report ]] && want_report=1
+	return 0
+}
+
+writable() { # FILE: can be opened for writing (a new FILE is made and removed)
+	if [[ -e $1 ]]; then
+		[[ ! -d $1 ]] && { : >>"$1"; } 2>/dev/null
+	else
+		{ : >>"$1"; } 2>/dev/null && rm -f -- "$1"
+	fi
+}
+
+reserved_nodes="/dev/sssd /dev/sssd1 /dev/null /dev/zero /dev/full /dev/tty /dev/random /dev/urandom /dev/fd /dev/stdin /dev/stdout /dev/stderr"
+valid_node() {
+	[[ $1 =~ ^/dev/[^/].*[^/]$ && $1 != *//* && /$1/ != */../* && /$1/ != */./* &&
+		" $reserved_nodes " != *" $1 "* && $1 != /dev/fd/* ]]
+}
+
+# The following disks, counted up from the boot node as dosprep does: the
+# last character tells them apart (sda, sdb...; c0d0, c0d1...), and stays a
+# small letter, a capital or a digit.
+list_disks() {
+	local last=${boot: -1} top='' code c i n
+	case $last in [a-z]) top=z ;; [A-Z]) top=Z ;; [0-9]) top=9 ;; esac
+	printf -v code '%d' "'$last"
+	((ndisks == 0)) || { [[ -n $top ]] && ((code + ndisks <= $(printf '%d' "'$top"))); } ||
+		die "--disks $ndisks: the names of following disks count up the last character of $boot and would run past ${top:-the letters and digits}"
+	disk_nodes=()
+	for ((i = 1; i <= ndisks; i++)); do
+		printf -v c "\\$(printf '%03o' $((code + i)))"
+		disk_nodes+=("${boot%?}$c")
+	done
+	for n in "${extra_disks[@]}"; do
+		valid_node "$n" && [[ $n != "$boot" ]] || die "--disk $n: wants a free path under /dev"
+		disk_nodes+=("$n")
+	done
+	[[ -z $(printf '%s\n' "${disk_nodes[@]}" "$boot" | sort | uniq -d) ]] ||
+		die "two disks have the same node: $(printf '%s\n' "${disk_nodes[@]}" "$boot" | sort | uniq -d | paste -sd' ')"
+}
