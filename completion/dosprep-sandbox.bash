@@ -1,14 +1,22 @@
-# bash completion for dosprep-sandbox(8): its options and their values; the
-# words after "--" are a dosprep command line, completed as dosprep's.
+# bash completion for dosprep-sandbox(8): its options and their values, as
+# its option table lists them; the words after "--" are a dosprep command
+# line, completed as dosprep's.
 
 # dosprep's completion, beside this file (installed, or in the source tree).
 declare -F _dosprep_complete >/dev/null 2>&1 ||
     . "${BASH_SOURCE[0]%/*}/dosprep" 2>/dev/null ||
     . "${BASH_SOURCE[0]%/*}/dosprep.bash" 2>/dev/null
 
+# The option table: installed under lib/dosprep/sandbox, or in the source tree.
+_dosprep_sandbox_table=
+for _dosprep_sandbox_table in "${BASH_SOURCE[0]%/*}/../../../lib/dosprep/sandbox/options" \
+    "${BASH_SOURCE[0]%/*}/../sandbox/lib/options"; do
+    [[ -f $_dosprep_sandbox_table ]] && break
+done
+
 _dosprep_sandbox()
 {
-    local cur prev words cword i
+    local cur prev words cword i n name value var also comp help names=--
     _dosprep_words || return
     COMPREPLY=()
 
@@ -21,32 +29,20 @@ _dosprep_sandbox()
         fi
     done
 
-    case $prev in
-    --format) mapfile -t COMPREPLY < <(compgen -W "16 32 none" -- "$cur"); return ;;
-    --controller) mapfile -t COMPREPLY < <(compgen -W "KLARN TOVRIXAR SCSI ATA -" -- "$cur"); return ;;
-    --geometry) mapfile -t COMPREPLY < <(compgen -W "255/63/1024 16/63/1024" -- "$cur"); return ;;
-    --bios-geometry) mapfile -t COMPREPLY < <(compgen -W "255/63 16/63" -- "$cur"); return ;;
-    --vantor | --files | --keep)
-        compopt -o filenames 2>/dev/null
-        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+    while read -r name value var also comp help; do
+        [[ $name == -* ]] || continue
+        for n in ${name//,/ }; do [[ $n == --* ]] && names+=" $n"; done
+        [[ ,$name, == *",$prev,"* && $value != - ]] || continue
+        case $comp in
+        -) ;;
+        @dir) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
+        @file) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
+        @node) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "${cur:-/dev/}") ;;
+        *) mapfile -t COMPREPLY < <(compgen -W "${comp//,/ }" -- "$cur") ;;
+        esac
         return
-        ;;
-    --report | --binary | --preload)
-        compopt -o filenames 2>/dev/null
-        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
-        return
-        ;;
-    --boot-node | --disk)
-        compopt -o filenames 2>/dev/null
-        mapfile -t COMPREPLY < <(compgen -f -- "${cur:-/dev/}")
-        return
-        ;;
-    --size | --disks | --ssprimary-raw | --setup | --check | --argv0) return ;;
-    esac
-    mapfile -t COMPREPLY < <(compgen -W "--geometry --no-geometry --size --format --controller
-        --ssprimary-raw --boot-node --disks --disk --no-disk --no-partition --partition-file
-        --vantor --files --setup --check --report --boot --bios-geometry --keep --binary
-        --preload --argv0 --help --" -- "$cur")
+    done <"$_dosprep_sandbox_table"
+    mapfile -t COMPREPLY < <(compgen -W "$names" -- "$cur")
 }
 
 complete -F _dosprep_sandbox dosprep-sandbox

@@ -1,7 +1,7 @@
 # --write16: the boot disk geometry patched into dosboot.b (bytes 24, 26 and
 # 28) and its first sector copied to /dev/sssd1; the geometry query behind
 # it; images that are short, long, missing or cannot be written.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 SYS='[system call] /bin/dd if=/root/vantor/dosboot.b of=/dev/sssd1 bs=512 count=1\n'
 D() { printf '###    Debug Mode %s  ###\\n' "$1"; }

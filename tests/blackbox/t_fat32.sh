@@ -1,6 +1,6 @@
 # The FAT32 boot area write (--write32) in the sandbox: the merged file, what
 # lands on the partition, traces, failures.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 # scribble puts distinct values in the partition's fields that the merge
 # patches or keeps. Writes to the loop device can still sit in its buffers

@@ -5,7 +5,7 @@
 if [ -z "${DOSPREP_FAULTS_NS:-}" ] && [ "$(id -u)" = 0 ] && unshare --mount true 2>/dev/null; then
     DOSPREP_FAULTS_NS=1 exec unshare --mount --propagation private bash "$0" "$@"
 fi
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 # 60 s per run, or 10 s where a hang is the fault looked for (status 124).
 BIN_REAL=$(readlink -f "$BIN") BIN=$WORK/bounded60

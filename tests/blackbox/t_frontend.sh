@@ -1,6 +1,6 @@
 # The command line: option order, immediate options, syntax errors, levels,
 # the argument-count gate and the controller type read from ssprimary.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 V='dosprep ver 0.5.11\n'
 SYN_OUT=@syntax.txt

@@ -1,7 +1,7 @@
 # The hex view and the compare as the real binary runs them: files larger than
 # one read block, and the order of their output against standard error in a
 # merged capture. (The routines' finer cases are in tests/unit/hexview_test.cpp.)
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 # a: 200003 bytes of the cycle 01..ff (65536 is no multiple of 255, so a block
 # listed twice or lost shows); b: a with 0x5a at the read-block edges, the last

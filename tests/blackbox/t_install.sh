@@ -1,7 +1,7 @@
 # The installed tree: cmake --install with a prefix and DESTDIR puts every
 # file in place, the installed tool runs, the manual page is the source's,
 # the completion answers, and the installed sandbox finds its library.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 DEST=$WORK/dest P=$WORK/dest/opt/dp
 DESTDIR=$DEST cmake --install "${DOSPREP_BUILD:-$(dirname "$BIN")}" --prefix /opt/dp >"$WORK/install.log" 2>&1

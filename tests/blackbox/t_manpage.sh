@@ -1,6 +1,6 @@
 # The manual pages: formatters report nothing, and every option the tools
 # accept is documented.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 for page in "$SRC"/docs/*.8; do
     command -v groff >/dev/null && expect "groff: ${page##*/}" "$(groff -ww -z -man "$page" 2>&1)" ""

@@ -1,7 +1,7 @@
 # The Debian package: cpack builds it from the build tree; its fields,
 # dependencies and contents are checked with dpkg-deb, and lintian (when
 # present) finds no error. Nothing is installed on this machine.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 BUILD=${DOSPREP_BUILD:-$(dirname "$BIN")}
 if ! command -v cpack >/dev/null || ! command -v dpkg-deb >/dev/null || [ ! -e "$BUILD/CPackConfig.cmake" ]; then

@@ -1,6 +1,6 @@
 # The partition threshold check (--dos): the threshold text, the two
 # little-endian counts and the answer in the exit status, outside the sandbox.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 F=$WORK/files
 mkdir -p "$F"

@@ -1,7 +1,7 @@
 # The partition modes (--sfdisk32, --sfdisk16, --geodisk): geometry, size
 # lookup, the table file, the sfdisk command, the sectors-per-track patch of
 # dosboot.b, and a missing piece of the environment.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 G="--geometry 255/63/8924 --size 2000"
 cmd() { printf '   system__sfdisk --force -S %s /dev/sssd < /root/vantor/dosboot.sfdisk\\n \\n' "$1"; }

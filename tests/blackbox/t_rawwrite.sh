@@ -1,6 +1,6 @@
 # Single-byte writes: --bytewrite on scratch files and /dev/zero (syntax lines,
 # traces, test mode), and --fixata on the boot partition in the sandbox.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 F=$WORK/files
 mkdir -p "$F" && for f in eight tested; do printf 'abcdefgh' >"$F/$f"; done

@@ -4,7 +4,7 @@
 # the sandbox's own parts: dosprep in --setup/--check is the binary under
 # test, a partition that is a file is whole again after a dd, and the report
 # says which vantor files came from --vantor.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 report() {  # SANDBOX-OPTIONS ARGS: the report and check output of a rehearsal
     run_in "$1 --report -" "$(mktemp -u "$WORK/r.XXXXXX")" $2 2>/dev/null </dev/null
@@ -37,5 +37,19 @@ mkdir -p "$WORK/mine" && printf 'ATA\n' >"$WORK/mine/ssprimary"
 expect "vantor files" "$(report "--vantor $WORK/mine" -v | grep -e '^from --vantor' -e '^made by')" \
     "from --vantor ($WORK/mine): ssprimary
 made by the sandbox: bootpartition.xml dos98boot.b dosboot.b"
+
+# Values refused before anything runs, and numbers read as decimal with
+# their leading zeros: what the sandbox says, then its status.
+while IFS='|' read -r name opts want; do
+    expect "${name%"${name##*[! ]}"}" "$(run_in "--binary /bin/true $opts" "$(mktemp -u "$WORK/v.XXXXXX")" 2>&1 </dev/null) / $?" "$want"
+done <<'ROWS'
+empty --keep           |--keep ''                      |dosprep-sandbox: option --keep needs a value / 125
+--report, no directory |--report /nonexistent-dir/r    |dosprep-sandbox: --report /nonexistent-dir/r: cannot write there / 125
+--report under /proc   |--report /proc/sandbox-report  |dosprep-sandbox: --report /proc/sandbox-report: cannot write there / 125
+disks past z           |--boot-node /dev/sdz --disks 3 |dosprep-sandbox: --disks 3: the names of following disks count up the last character of /dev/sdz and would run past z / 125
+disks up to z          |--boot-node /dev/sdx --disks 2 --check 'ls /dev/sdz' |/dev/sdz / 0
+--size with zeros      |--size 0100 --check 'grep -o "<megabytesize>[0-9]*" /root/vantor/bootpartition.xml' |<megabytesize>100 / 0
+--geometry with zeros  |--geometry 0255/063/01000 --check 'cat $DOSPREP_SANDBOX_DIR/geometry' |255/63/1000 / 0
+ROWS
 
 finish

@@ -1,6 +1,6 @@
 # --msdrivecount in the sandbox: the disks after each form of boot node get bytes
 # 220..223 of sector 0 stamped; every disk is compared whole with an untouched one.
-. "$(dirname "$0")/harness.sh"
+. "$(dirname "$0")/../lib/functions.sh"
 
 G='--geometry 16/63/100 --size 20 --format none'  # only the following disks matter
 base() { B=$WORK/base$ROW; eval "\"\$SANDBOX\" --binary \"\$BIN\" --keep \"\$B\" $G $1" >/dev/null 2>&1 </dev/null; }

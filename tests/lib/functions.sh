@@ -1,4 +1,10 @@
-# Black-box harness, sourced by the t_*.sh tables.
+# The test library that every suite sources: the black-box tables
+# (tests/blackbox/t_*.sh, whose first argument is the dosprep binary), the
+# sandbox self-check and the boot rows. A scratch directory $WORK, one
+# expect and one tally, the sandbox as the one way to build a disk, and the
+# black-box row check:
+#   expect NAME ACTUAL EXPECTED
+#   disk DIR SANDBOX_OPTS...  (the sandbox leaves DIR/disk.img and the rest)
 #   check NAME SANDBOX_OPTS ARGS STDOUT STDERR STATUS [MERGED]
 # runs the binary twice in a fresh sandbox ("-": outside any), with stdout and
 # stderr apart, then 2>&1 into a pipe, and compares the three captures and the
@@ -7,14 +13,15 @@
 # MERGED may be left out when stdout or stderr is empty. Pointers (%p) read
 # 0xPTR. $KEEP then holds the first run's environment.
 set -u
-BIN=${1:?usage: $0 path/to/dosprep}
+BIN=${1-}
+[[ $0 != */blackbox/* || -n $BIN ]] || { echo "usage: $0 path/to/dosprep"; exit 2; }
 SRC=${DOSPREP_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 SANDBOX=$SRC/sandbox/dosprep-sandbox
 EXPECTED=$SRC/tests/blackbox/expected
 if [ -n "${DOSPREP_BUILD:-}" ] && [ -z "${DOSPREP_PRELOAD:-}" ]; then
     export DOSPREP_PRELOAD=$DOSPREP_BUILD/sandbox/libdosprep-geometry.so
 fi
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/dosprep-bb.XXXXXX")
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/dosprep-test.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 PASSED=0 FAILED=0 ROW=0 KEEP=
 # $DD among a row's sandbox options: /bin/dd prints its statistics without
@@ -23,6 +30,14 @@ cp /bin/dd "$WORK/realdd"
 printf '#!/bin/bash\n(exec -a "$0" %s "$@") 2>&1 >/dev/null | sed -E "s/ copied, .*/ copied/" >&2\n' \
     "$WORK/realdd" >"$WORK/dd" && chmod +x "$WORK/dd"
 DD="--setup 'mount --bind $WORK/dd /bin/dd'"
+
+skip_unless() { # TOOL...: the suite is skipped (77) when one is missing
+    local tool
+    for tool; do command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }; done
+}
+disk() { # DIR SANDBOX_OPTS...: a disk built by the sandbox, left in DIR
+    "$SANDBOX" --keep "$1" "${@:2}" </dev/null >"$WORK/disk.log" 2>&1 || { cat "$WORK/disk.log"; return 1; }
+}
 
 run_in() {  # OPTS KEEP ARGS...
     local opts=$1 keep=$2
