@@ -4,9 +4,10 @@
 ;
 ; It moves itself to 0:0600, finds the entry marked 80h, asks the BIOS for
 ; its geometry (INT 13h AH=08) and prints it as "MBR: BIOS geometry H/S",
-; converts the partition's start LBA to cylinder/head/sector by it, reads that sector to 0:7C00 (INT 13h AH=02, with resets and
-; retries), checks 55 AA and jumps there with DL = drive and SI, BP = 0, so
-; the boot sector has to find its partition through its hidden sectors.
+; converts the partition's start LBA to cylinder/head/sector by it, reads
+; that sector to 0:7C00 (INT 13h AH=02, with resets and retries), checks
+; 55 AA and jumps there with DL = drive and SI, BP = 0, so the boot sector
+; has to find its partition through its hidden sectors.
         bits 16
         cpu 386
 %include "chs.inc"
@@ -53,7 +54,7 @@ found:  mov ah, 0x08                ; BIOS geometry: CL 0-5 = sectors, DH = last
         push si
         mov si, msg_geom
         call print
-        xchg ax, dx
+        mov ax, [heads]
         call decimal
         mov al, '/'
         call putc
@@ -99,11 +100,6 @@ decimal: xor cx, cx                 ; prints ax in decimal
         add al, '0'
         call putc
         loop .out
-        ret
-
-putc:   mov ah, 0x0E                ; prints the character in al
-        mov bx, 7
-        int 0x10
         ret
 
 msg_prefix db "MBR: ", 0
