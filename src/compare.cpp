@@ -93,13 +93,12 @@ size_t readBlock(FILE *fpIn, unsigned char *pBlock, size_t nWant)
 }
 
 // Opens one side of the compare; on failure reports it the way perror does,
-// with the whole name even when it is too long for the caller's block.
-FILE *openSide(const char *psName, char *pWriteBlock5)
+// with the whole name however long it is.
+FILE *openSide(const char *psName)
 {
     FILE *fpIn = fopen(psName, "r");
     if (fpIn == nullptr) {
         const int nErr = errno;
-        snprintf(pWriteBlock5, 128, " compareFiles: Error: open failed for %s ", psName);
         fprintf(stderr, " compareFiles: Error: open failed for %s : %s\n", psName, strerror(nErr));
         return nullptr;
     }
@@ -109,10 +108,8 @@ FILE *openSide(const char *psName, char *pWriteBlock5)
 
 }  // namespace
 
-int compareFiles(const char *p5NamePath1, const char *p5NamePath2, char *pWriteBlock5,
-                 int nDebugLevel)
+int compareFiles(const char *p5NamePath1, const char *p5NamePath2)
 {
-    (void)nDebugLevel;  // no output depends on it
     int nCstatus = 0;
     unsigned long ii = 0;
     unsigned long ulDiffByteCount = 0;
@@ -121,8 +118,8 @@ int compareFiles(const char *p5NamePath1, const char *p5NamePath2, char *pWriteB
     fflush(stdout);
     printf("  Byte offset     %s    %s \n", p5NamePath1, p5NamePath2);
 
-    FILE *fp5Input1 = openSide(p5NamePath1, pWriteBlock5);
-    FILE *fp5Input2 = openSide(p5NamePath2, pWriteBlock5);
+    FILE *fp5Input1 = openSide(p5NamePath1);
+    FILE *fp5Input2 = openSide(p5NamePath2);
     if (fp5Input1 == nullptr || fp5Input2 == nullptr) {
         nCstatus = -1;
     } else {

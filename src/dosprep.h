@@ -1,6 +1,7 @@
 // dosprep: the run-wide state and the routines of the main module that the
 // subsystems share (front end helpers, drive inspection, partition layout,
-// boot records, diagnostics). The raw device writes live in hdwrite.h, the
+// boot records, diagnostics). The raw device writes live in hdwrite.h, test
+// mode and the shell in diskio.h, the on-disk offsets in disklayout.h, the
 // description lookup in dataFind.h.
 #ifndef DOSPREP_H
 #define DOSPREP_H
@@ -9,7 +10,6 @@
 #include <cstdio>
 
 // ---- fixed paths of the installation environment ----
-constexpr const char *kDataDir = "/root/vantor/";
 constexpr const char *kBootDisk = "/dev/sssd";
 constexpr const char *kBootPartition = "/dev/sssd1";
 
@@ -20,7 +20,7 @@ constexpr char newline = '\n';
 
 // ---- run-wide state ----
 extern int nDebugState;          // diagnostic level 0..35 (--debugX)
-extern int nIsATest;             // number of --test options; test mode when > 0
+extern int nIsATest;             // number of --test options; read through isTestMode
 extern int nIsATA;               // 1 once the boot controller is ATA; never cleared
 extern unsigned int uHeads;      // heads of the last geometry read (low 8 bits count)
 extern unsigned char ucSectorsPerTrack;  // sectors per track of the FAT32 merge
@@ -72,7 +72,6 @@ void showFile(const char *pFileName);
 void showSomeFile(const char *pstrFileName, int nOffset1, int nLengths);
 void showBuffer(const int *pReadBuffer, int nOffset2, int nNumberOfBytes);
 void showCharBuffer(const unsigned char *ucReadBuffer, int nOffset2, int nNumberOfBytes);
-int compareFiles(const char *p5NamePath1, const char *p5NamePath2,
-                 char *pWriteBlock5, int nDebugLevel);
+int compareFiles(const char *p5NamePath1, const char *p5NamePath2);
 
 #endif

@@ -1,14 +1,10 @@
 // dosprep: the FAT16 boot sector. Patches the boot disk geometry into
 // /root/vantor/dosboot.b and copies its first sector to /dev/sssd1.
 #include <cstdio>
-#include <cstdlib>
 
+#include "disklayout.h"
+#include "diskio.h"
 #include "dosprep.h"
-
-// Geometry fields of the BIOS parameter block; only their low bytes change.
-constexpr int kOffsetSectorsPerTrack = 24;
-constexpr int kOffsetHeads = 26;
-constexpr int kOffsetHiddenSectors = 28;
 
 constexpr const char *kImage = "/root/vantor/dosboot.b";
 
@@ -106,12 +102,7 @@ void write16()
         if (writeImage(pSBuffer, nFileSize)) {
             snprintf(pCommand, sizeof pCommand,
                      "/bin/dd if=/root/vantor/dosboot.b of=/dev/sssd1 bs=512 count=1");
-            if (nIsATest > 0) {
-                printf("[system call] %s\n", pCommand);
-            } else {
-                const int nRC0002 = system(pCommand);
-                (void)nRC0002;  // dd's status is not examined
-            }
+            runWriteCommand(pCommand, "[system call] %s\n");
         }
     }
     if (nDebugState == 22)

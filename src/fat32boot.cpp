@@ -4,9 +4,10 @@
 #include <linux/hdreg.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "disklayout.h"
+#include "diskio.h"
 #include "dosprep.h"
 
 namespace {
@@ -20,29 +21,16 @@ constexpr const char *kMerged = "/root/vantor/update98boot.b";
 constexpr size_t kWorkBlockSize = 128;
 static_assert(sizeof(struct hd_geometry) <= kWorkBlockSize, "geometry fits the work block");
 
-constexpr int kSectorSize = 512;
 // Bytes of each pass that come from the disk: jump, OEM name, parameter
 // block and the FAT32 extended fields up to the file-system type label.
-constexpr int kDiskBytes = 90;
+constexpr int kDiskBytes = kOffsetBootCode32;
 // Extra sectors dumped beyond the main area, and the sectors of the backup.
 constexpr int kDumpExtraSectors = 6;
 constexpr int kBackupSectors = 3;
 // Size of the main area when the caller asks for fewer than 6 sectors.
 constexpr int kShortAreaBytes = 4096;
 
-// Parameter block positions, little-endian fields; only low bytes are set.
-constexpr int kSectorsPerTrackLo = 24;
-constexpr int kSectorsPerTrackHi = 25;
-constexpr int kHeadsLo = 26;
-constexpr int kHeadsHi = 27;
-constexpr int kHiddenSectors0 = 28;
-constexpr int kHiddenSectors1 = 29;
-constexpr int kFsInfoSectorLo = 48;
-constexpr int kFsInfoSectorHi = 49;
-constexpr int kBackupSectorLo = 50;
-constexpr int kBackupSectorHi = 51;
-constexpr int kDriveNumber = 64;
-constexpr int kFirstHardDisk = 0x80;
+constexpr int kFirstHardDisk = 0x80;  // the BIOS drive number of the boot sector
 
 // Opens one file of the merge; a stream that opened with its error
 // indication set counts as a failure (and is closed again).
@@ -62,34 +50,36 @@ FILE *openMergeFile(const char *psPath, const char *psMode, const char *psError)
 // The value a disk byte at position ii of a pass is written with.
 int patchByte(int ii, int nValue, int nDebugLevel)
 {
-    if (ii == kHeadsLo && ucFlagHeads != 0) {
+    if (ii == kOffsetHeads && ucFlagHeads != 0) {
         nValue = nIsATA == 1 ? 255 : ucFlagHeads;
         if (nDebugState >= 10 && nDebugState <= 15) {
             printf("    copyDosBootInfo__ Heads = %d [0x%02x] \n", nValue, nValue);
             fflush(stdout);
         }
     }
-    if (ii == kSectorsPerTrackHi || ii == kHeadsHi || ii == kHiddenSectors1)
+    // Only low bytes are set: the byte after each is cleared.
+    if (ii == kOffsetSectorsPerTrack + 1 || ii == kOffsetHeads + 1 ||
+        ii == kOffsetHiddenSectors + 1)
         nValue = 0;
-    if (ii == kSectorsPerTrackLo || ii == kHiddenSectors0) {
+    if (ii == kOffsetSectorsPerTrack || ii == kOffsetHiddenSectors) {
         nValue = ucSectorsPerTrack;
         if (nDebugState >= 10 && nDebugState <= 15) {
             printf("    copyDosBootInfo__ SectorsPerTrack = %d [0x%02x] \n", nValue, nValue);
             fflush(stdout);
         }
     }
-    if (ii == kDriveNumber)
+    if (ii == kOffsetDriveNumber32)
         nValue = kFirstHardDisk;
     // A marker pattern in the FSInfo and backup sector numbers, so that a
     // test-mode image can be told from a real one.
-    if (nIsATest > 0 && nDebugLevel >= 15) {
-        if (ii == kFsInfoSectorLo)
+    if (isTestMode() && nDebugLevel >= 15) {
+        if (ii == kOffsetFsInfoSector)
             nValue = 0xDA;
-        if (ii == kFsInfoSectorHi)
+        if (ii == kOffsetFsInfoSector + 1)
             nValue = 0x11;
-        if (ii == kBackupSectorLo)
+        if (ii == kOffsetBackupBootSector)
             nValue = 0xA5;
-        if (ii == kBackupSectorHi)
+        if (ii == kOffsetBackupBootSector + 1)
             nValue = 0x00;
     }
     return nValue;
@@ -136,10 +126,7 @@ int setUpdate98(int nSectorOffset1, char *pWriteBlock3, int nDebugLevel)
     snprintf(pWriteBlock3, kWorkBlockSize,
              "/bin/dd if=/dev/sssd1 of=/root/vantor/new98boot.b bs=512 count=%d",
              nSectorOffset1 + kDumpExtraSectors);
-    if (nIsATest > 0)
-        printf("   system__%s\n", pWriteBlock3);
-    const int nRC0003 = system(pWriteBlock3);
-    (void)nRC0003;  // a failed dump shows up as a missing or short image
+    runReadCommand(pWriteBlock3, "   system__%s\n");
 
     fp3Input1 = openMergeFile(kDiskImage, "r",
                               "setUpdate98: Error: open failed for /root/vantor/new98boot.b ");

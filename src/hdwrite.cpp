@@ -2,13 +2,14 @@
 // (--bytewrite, --fixata), and BIOS drive numbers stamped into the first
 // sector of the disks after the boot disk (--msdrivecount).
 #include <fcntl.h>
-#include <sys/types.h>
 #include <unistd.h>
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
+#include "disklayout.h"
+#include "diskio.h"
 #include "dosprep.h"
 #include "hdwrite.h"
 #include "primaryController.h"
@@ -20,9 +21,8 @@ constexpr int kByteDigitEnd = 4;     // "0x" plus at most two byte digits
 
 // ---- drive number stamp ----
 
-constexpr int kSectorSize = 512;
-constexpr int kStampDriveNumber = 220;  // 0x80 plus the place after the boot disk
-constexpr int kStampSignature = 221;    // 0x29, then 0x04 0x04 at 222 and 223
+// The four bytes at kOffsetDriveStamp: 0x80 plus the place after the boot
+// disk, then 0x29 0x04 0x04.
 constexpr unsigned char kStampSignatureValue = 0x29;
 constexpr unsigned char kStampFlagValue = 0x04;
 constexpr int kListingLineLimit = 254;  // the one line read from "ls -al /dev/sssd"
@@ -114,7 +114,6 @@ int writeByteToDevnode(const char *pDevNode9, const char *pOffset9, const char *
 void writeOneByteToPartition(const char *psNode8, uint32_t lOffset8, int ucByteValue8)
 {
     const unsigned char ucByteValue = static_cast<unsigned char>(ucByteValue8 & 0xff);
-    const int nConverter = ucByteValue;
 
     if (levelIn(12, 15)) {
         printf("  writeOneByteToPartition( %s, 0x%08" PRIx32 ", 0x%02x )\n", psNode8, lOffset8,
@@ -136,16 +135,7 @@ void writeOneByteToPartition(const char *psNode8, uint32_t lOffset8, int ucByteV
         return;
     }
 
-    if (nIsATest > 0) {
-        printf("TESTMODE: \n     fseek( %p, %08" PRIx32 ", %d) \n", static_cast<void *>(fd8),
-               lOffset8, 0);
-        printf("     fputc( %02x, %p) \n", nConverter, static_cast<void *>(fd8));
-    } else if (fseeko(fd8, static_cast<off_t>(lOffset8), SEEK_SET) == 0) {
-        // The offset is unsigned, so the byte lands where the user asked up
-        // to 4 GiB - 1. A failed move writes nothing.
-        fputc(nConverter, fd8);
-        fflush(fd8);
-    }
+    writeNodeByte(fd8, lOffset8, ucByteValue);
     fclose(fd8);
 }
 
@@ -225,7 +215,7 @@ void getBootNode(char *psInput5, char *psOutput5, int nLengthIn5, int nLengthOut
     psOutput5[0] = '\0';
     psOutput5[1] = '\0';
 
-    FILE *fd5 = popen("ls -al /dev/sssd", "r");
+    FILE *fd5 = openCommandOutput("ls -al /dev/sssd");
     if (fd5 == nullptr) {
         fputs("Cannot open pipe", stdout);
         return;
@@ -246,7 +236,7 @@ void getBootNode(char *psInput5, char *psOutput5, int nLengthIn5, int nLengthOut
         psOutput5[0] = '\0';
         psOutput5[1] = '\0';
     }
-    pclose(fd5);
+    closeCommandOutput(fd5);
 }
 
 // Character nPos of the name, or 0 when the name ends before it.
@@ -325,24 +315,17 @@ void writeToDrive(const char *psNode4, char *psBuffer4, int cDrivePlace)
     }
 
     auto *ucSector = reinterpret_cast<unsigned char *>(psBuffer4);
-    ucSector[kStampDriveNumber] = static_cast<unsigned char>(cPlace - 128);
-    ucSector[kStampSignature] = kStampSignatureValue;
-    ucSector[kStampSignature + 1] = kStampFlagValue;
-    ucSector[kStampSignature + 2] = kStampFlagValue;
+    unsigned char *ucStamp = ucSector + kOffsetDriveStamp;
+    ucStamp[0] = static_cast<unsigned char>(cPlace - 128);
+    ucStamp[1] = kStampSignatureValue;
+    ucStamp[2] = kStampFlagValue;
+    ucStamp[3] = kStampFlagValue;
     if (nDebugState >= 4) {
-        printf("    __%02x %02x %02x %02x__ \n", ucSector[kStampDriveNumber],
-               ucSector[kStampDriveNumber + 1], ucSector[kStampDriveNumber + 2],
-               ucSector[kStampDriveNumber + 3]);
+        printf("    __%02x %02x %02x %02x__ \n", ucStamp[0], ucStamp[1], ucStamp[2], ucStamp[3]);
         fflush(stdout);
     }
 
-    rewind(fd4);
-    if (nIsATest <= 0) {
-        for (int m = 0; m < kSectorSize; m++) {
-            const unsigned char ucConverter = ucSector[m];
-            fputc(ucConverter, fd4);
-        }
-    }
+    writeNodeStart(fd4, ucSector, kSectorSize);
     if (levelIn(12, 15))
         showCharBuffer(ucSector, 192, 32);
     if (levelIn(16, 25))

@@ -2,9 +2,10 @@
 // options that act at once, records the pending mode, asks for the boot
 // controller type and dispatches the one selected mode.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
+#include "disklayout.h"
+#include "diskio.h"
 #include "dosprep.h"
 #include "hdwrite.h"
 #include "primaryController.h"
@@ -69,12 +70,7 @@ static void writeFat32(int nSectorOffset, char *pWriteBlock, size_t nBlockSize)
         snprintf(pWriteBlock, nBlockSize,
                  "/bin/dd if=/root/vantor/update98boot.b of=/dev/sssd1 bs=512 count=%d",
                  nSectorOffset + 3);
-        if (nIsATest > 0) {
-            printf("   system__%s\n", pWriteBlock);
-        } else {
-            const int nRC0001 = system(pWriteBlock);
-            (void)nRC0001;  // the copy's status is not examined
-        }
+        runWriteCommand(pWriteBlock, "   system__%s\n");
     }
     if (nDebugState >= 14 && nDebugState <= 21) {
         showSomeFile("/root/vantor/new98boot.b", 0, 64);
@@ -167,7 +163,7 @@ int main(int argc, char *argv[])
             }
             if (strcmp(psArg, "--diff") == 0) {
                 if (argc >= k + 3) {
-                    compareFiles(argv[k + 1], argv[k + 2], pWriteBlock, 0);
+                    compareFiles(argv[k + 1], argv[k + 2]);
                     return 0;
                 }
                 return syntaxErrorFlushed();
@@ -193,10 +189,10 @@ int main(int argc, char *argv[])
     } else if (nMSDriveCount == 1) {
         stampDriveNumber();
     } else if (nFixATA == 1) {
-        // byte 26 of the first partition: the low byte of the head count
-        writeOneByteToPartition(kBootPartition, 26, 255);
+        // the low byte of the head count in the first partition's boot sector
+        writeOneByteToPartition(kBootPartition, kOffsetHeads, 255);
         if (nIsATA == 1)
-            writeOneByteToPartition(kBootPartition, 26, 255);
+            writeOneByteToPartition(kBootPartition, kOffsetHeads, 255);
     } else if (nIsWrite == 16) {
         write16();
     } else if (nIsSFDisk == 32) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "disklayout.h"
 #include "dosprep.h"
 
 namespace {
@@ -17,19 +18,10 @@ void traceFlush() { fflush(stdout); }
 
 // The first four bytes of a stream, file order; a byte past the end counts
 // as 255 (the end-of-file value taken as a byte).
-void readCount(FILE *fpIn, unsigned int *pBytes)
+void readCount(FILE *fpIn, unsigned char *pBytes)
 {
-    for (int ii = 0; ii < 4; ii++) {
-        const char cByte = static_cast<char>(fgetc(fpIn));
-        pBytes[ii] = static_cast<unsigned char>(cByte);
-    }
-}
-
-// Little-endian, the first byte lowest, as a signed 32-bit count.
-int32_t countOf(const unsigned int *pBytes)
-{
-    const uint32_t uCount = pBytes[0] | (pBytes[1] << 8) | (pBytes[2] << 16) | (pBytes[3] << 24);
-    return static_cast<int32_t>(uCount);
+    for (int ii = 0; ii < 4; ii++)
+        pBytes[ii] = static_cast<unsigned char>(fgetc(fpIn));
 }
 
 }  // namespace
@@ -59,8 +51,9 @@ ThresholdText getThresholdValue(const char *threshold)
 
 int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *threshold)
 {
-    unsigned int table[4] = {};
-    unsigned int part[4] = {};
+    // The counts as read, little-endian.
+    unsigned char table[4] = {};
+    unsigned char part[4] = {};
     int DosReturn = -1;
 
     if (nDebugState == 2) {
@@ -97,8 +90,8 @@ int DosPartCheck(const char *tPartSize, const char *dPartSize, const char *thres
         readCount(TableEntry, table);
         readCount(Partition, part);
     }
-    const int32_t lPartition = countOf(part);
-    const int32_t lTablepart = countOf(table);
+    const int32_t lPartition = static_cast<int32_t>(getLe32(part));
+    const int32_t lTablepart = static_cast<int32_t>(getLe32(table));
     closeFile(TableEntry);
     closeFile(Partition);
 

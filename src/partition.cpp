@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
 #include "dataFind.h"
+#include "diskio.h"
 #include "dosprep.h"
 #include "toolpath.h"
 
@@ -162,13 +162,8 @@ int sfdisk(int cOSID, int nGeodisk)
              "sfdisk --force -S %d /dev/sssd %c /root/vantor/dosboot.sfdisk%c", nSectorsPerTrack,
              '<', newline);
     if (nGeodisk == 0 && bTableWhole) {
-        if (nIsATest > 0) {
-            printf("   system__%s \n", ptrValue);
-        } else {
-            useSfdiskFrontEnd();
-            const int nRC = system(ptrValue);
-            (void)nRC;  // sfdisk's status is not examined
-        }
+        useSfdiskFrontEnd();  // PATH only matters to the command that runs
+        runWriteCommand(ptrValue, "   system__%s \n");
     }
 
     if (nSectorsPerTrack >= 16 && nSectorsPerTrack <= 128)

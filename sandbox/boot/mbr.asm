@@ -2,11 +2,12 @@
 ; 55 AA stay the disk's own). Boots the active partition by a CHS read and
 ; deliberately hands the boot sector nothing but DL = drive.
 ;
-; It moves itself to 0:0600, finds the entry marked 80h, converts its start
-; LBA to cylinder/head/sector with the geometry the BIOS reports (INT 13h
-; AH=08), reads that sector to 0:7C00 (INT 13h AH=02, with resets and
-; retries), checks 55 AA and jumps there with DL = drive and SI, BP = 0, so
-; the boot sector has to find its partition through its hidden sectors.
+; It moves itself to 0:0600, finds the entry marked 80h, asks the BIOS for
+; its geometry (INT 13h AH=08) and prints it as "MBR: BIOS geometry H/S",
+; converts the partition's start LBA to cylinder/head/sector by it, reads
+; that sector to 0:7C00 (INT 13h AH=02, with resets and retries), checks
+; 55 AA and jumps there with DL = drive and SI, BP = 0, so the boot sector
+; has to find its partition through its hidden sectors.
         bits 16
         cpu 386
 %include "chs.inc"
@@ -50,6 +51,18 @@ found:  mov ah, 0x08                ; BIOS geometry: CL 0-5 = sectors, DH = last
         movzx dx, dh
         inc dx
         mov [heads], dx
+        push si
+        mov si, msg_geom
+        call print
+        mov ax, [heads]
+        call decimal
+        mov al, '/'
+        call putc
+        mov ax, [spt]
+        call decimal
+        mov si, msg_eol
+        call print
+        pop si
 
         mov eax, [si + 8]           ; start LBA of the partition
         CHS_OF_LBA
@@ -75,7 +88,23 @@ found:  mov ah, 0x08                ; BIOS geometry: CL 0-5 = sectors, DH = last
 
 %include "messages.inc"
 
+decimal: xor cx, cx                 ; prints ax in decimal
+        mov di, 10
+.div:   xor dx, dx
+        div di
+        push dx
+        inc cx
+        test ax, ax
+        jnz .div
+.out:   pop ax
+        add al, '0'
+        call putc
+        loop .out
+        ret
+
 msg_prefix db "MBR: ", 0
+msg_geom   db "MBR: BIOS geometry ", 0
+msg_eol    db 13, 10, 0
 msg_noact  db "no active partition", 13, 10, 0
 msg_read   db "disk read error", 13, 10, 0
 msg_nosig  db "no boot signature", 13, 10, 0

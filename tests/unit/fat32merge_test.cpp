@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "disklayout.h"
 #include "dosprep.h"
 
 namespace {
@@ -41,9 +42,10 @@ TEST(Fat32Merge, LengthsAndBothPasses)
         // Both passes open with the same disk bytes (0xFF past the image's
         // end), patched; the main area is completed with zeros.
         for (size_t k = 0; k < r.head; k++) {
-            const int patched[] = {32, 0, 0xff, 0, 32, 0};  // bytes 24 to 29
+            const int patched[] = {32, 0, 0xff, 0, 32, 0};  // sectors per track to hidden sectors
+            const size_t at = kOffsetSectorsPerTrack, drive = kOffsetDriveNumber32;
             const int raw = k < r.disk ? (k * 7) & 0xff : 0xff;
-            ASSERT_EQ(out[k], k >= 24 && k < 30 ? patched[k - 24] : k == 64 ? 0x80 : raw) << "byte " << k;
+            ASSERT_EQ(out[k], k >= at && k < at + 6 ? patched[k - at] : k == drive ? 0x80 : raw) << "byte " << k;
             ASSERT_EQ(out[r.backupAt + k], out[k]) << "backup byte " << k;
         }
         for (size_t k = r.zeros; k < r.backupAt; k++)

@@ -1,0 +1,68 @@
+// dosprep: where the fields sit in a FAT boot sector and in a master boot
+// record, named once, and the little-endian get/put helpers for them. Every
+// source that reads or writes those bytes takes the offsets from here.
+#ifndef DISKLAYOUT_H
+#define DISKLAYOUT_H
+
+#include <cstdint>
+
+constexpr int kSectorSize = 512;
+
+// ---- FAT boot sector: the BIOS parameter block (little-endian fields) ----
+constexpr int kOffsetBytesPerSector = 11;   // 16-bit
+constexpr int kOffsetSectorsPerFat16 = 22;  // 16-bit, FAT16 only
+constexpr int kOffsetSectorsPerTrack = 24;  // 16-bit
+constexpr int kOffsetHeads = 26;            // 16-bit
+constexpr int kOffsetHiddenSectors = 28;    // 32-bit
+constexpr int kOffsetDriveNumber16 = 36;    // 8-bit, FAT16 extended fields
+
+// FAT32 extended fields.
+constexpr int kOffsetSectorsPerFat32 = 36;     // 32-bit
+constexpr int kOffsetFsInfoSector = 48;        // 16-bit
+constexpr int kOffsetBackupBootSector = 50;    // 16-bit
+constexpr int kOffsetDriveNumber32 = 64;       // 8-bit
+constexpr int kOffsetBootCode32 = 90;          // after the file-system type label
+
+constexpr int kOffsetSignature = 510;  // 0x55 0xaa, in boot sectors and MBRs alike
+
+// ---- master boot record ----
+// Four bytes of the boot code area that the drive number stamp writes: the
+// BIOS drive number, then 0x29 0x04 0x04.
+constexpr int kOffsetDriveStamp = 220;
+constexpr int kOffsetDiskId = 440;          // 32-bit
+constexpr int kOffsetPartitionTable = 446;  // four entries
+constexpr int kPartitionEntrySize = 16;
+// Fields of a partition entry, from its start.
+constexpr int kEntryStatus = 0;   // 0x80 bootable
+constexpr int kEntryType = 4;
+constexpr int kEntryStart = 8;    // 32-bit, first sector
+constexpr int kEntrySectors = 12; // 32-bit, length in sectors
+
+static_assert(kOffsetPartitionTable + 4 * kPartitionEntrySize == kOffsetSignature,
+              "the four entries end where the signature starts");
+
+// ---- little-endian fields ----
+inline uint16_t getLe16(const unsigned char *p)
+{
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+
+inline uint32_t getLe32(const unsigned char *p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+inline void putLe16(unsigned char *p, uint16_t uValue)
+{
+    p[0] = static_cast<unsigned char>(uValue);
+    p[1] = static_cast<unsigned char>(uValue >> 8);
+}
+
+inline void putLe32(unsigned char *p, uint32_t uValue)
+{
+    putLe16(p, static_cast<uint16_t>(uValue));
+    putLe16(p + 2, static_cast<uint16_t>(uValue >> 16));
+}
+
+#endif
