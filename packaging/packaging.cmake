@@ -17,7 +17,8 @@ install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep-sandbox.bash
         DESTINATION share/bash-completion/completions RENAME dosprep-sandbox)
 
 # The rehearsal sandbox installs its own pieces (sandbox/CMakeLists.txt:
-# sbin/dosprep-sandbox and lib/dosprep/libdosprep-geometry.so); its manual
+# sbin/dosprep-sandbox, its parts in lib/dosprep/sandbox, sandbox-loop and
+# lib/dosprep/libdosprep-geometry.so); its manual
 # page comes from here.
 set(dosprep_pages dosprep.8)
 if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/sandbox/dosprep-sandbox)
@@ -71,8 +72,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DOSPREP_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # sfdisk is in fdisk, dd and ls in coreutils; the sandbox needs unshare
-# (util-linux), losetup and mount (mount), mkfs.fat (dosfstools) and mcopy
-# (mtools), and QEMU for its boot check.
+# (util-linux), mount (mount), mkfs.fat (dosfstools) and mcopy (mtools),
+# and QEMU for its boot check.
 # coreutils and util-linux are essential: Debian wants their versions named.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools, mtools")
