@@ -114,14 +114,19 @@ check_options() {
 		[[ $format != none ]] || die "--files: the partition has no file system (--format none)"
 		files_dir=$(readlink -f -- "$files_dir")
 	fi
-	[[ -z $report || $report == - ]] || writable "$report" ||
-		die "--report $report: cannot write there"
 	want_report=0
 	[[ -n $report ]] && want_report=1
 	return 0
 }
 
-writable() { # FILE: can be opened for writing (a new FILE is made and removed)
+# --report FILE can be opened for writing (a new FILE is made and removed);
+# checked once the scratch directory, which --keep may hold FILE in, is made.
+check_report() {
+	[[ -z $report || $report == - ]] || writable "$report" ||
+		die "--report $report: cannot write there"
+}
+
+writable() { # FILE
 	if [[ -e $1 ]]; then
 		[[ ! -d $1 ]] && { : >>"$1"; } 2>/dev/null
 	else
