@@ -1,8 +1,10 @@
 // dosprep: the decisions of the sfdisk front end, pure: old or current
 // sfdisk from its --version text, the words a current one gets, whether a
 // whole table comes on stdin, and the header lines put in front of it.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "sfdiskfront.h"
 
@@ -28,10 +30,9 @@ static const char *const kGeometryOptions[] = {"-C", "-H", "-S", "--cylinders", 
 template <size_t N>
 static bool inList(const char *const (&ppList)[N], const char *pName, size_t nName)
 {
-    for (const char *pItem : ppList)
-        if (strlen(pItem) == nName && strncmp(pItem, pName, nName) == 0)
-            return true;
-    return false;
+    return std::any_of(std::begin(ppList), std::end(ppList), [=](const char *pItem) {
+        return strlen(pItem) == nName && strncmp(pItem, pName, nName) == 0;
+    });
 }
 
 // A version number of at most kVersionDigits digits at *ppText, moved past.
