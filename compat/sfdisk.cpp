@@ -176,8 +176,8 @@ static long readTable()
             return static_cast<long>(nTable);
         nTable += static_cast<size_t>(nRead);
     }
-    fprintf(stderr, "%s: the table on standard input is longer than %zu KiB; nothing was applied\n", g_pMe,
-            kTableLimit / 1024);
+    fprintf(stderr, "%s: the table on standard input is longer than %zu MiB; nothing was applied\n", g_pMe,
+            kTableLimit >> 20);
     return -1;
 }
 

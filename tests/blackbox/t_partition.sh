@@ -107,5 +107,12 @@ for row in "no sfdisk at all|$FRONT|$NONE" \
     out=$(timeout 10 env PATH="$path" "$FRONT/sfdisk" --version 2>&1)
     expect "$name" "$? $out" "$want"
 done
+# A table of 1 MiB goes on to sfdisk; one byte more is refused, nothing written.
+truncate -s 10M "$WORK/blank.img"
+for row in "1048576|-n|0 " "1048577|--force|1 sfdisk: the table on standard input is longer than 1 MiB; nothing was applied"; do
+    IFS='|' read -r n opt want <<<"$row"
+    out=$(head -c "$n" /dev/zero | tr '\0' '\n' | PATH=$FRONT:/usr/sbin "$FRONT/sfdisk" "$opt" "$WORK/blank.img" 2>&1 >/dev/null)
+    expect "table of $n bytes" "$? $out $(bytes "$WORK/blank.img" 510 2)" "$want 00 00"
+done
 
 finish
