@@ -235,7 +235,9 @@ int main(int argc, char **argv)
         return 127;
     }
     snprintf(g_pSelfDir, sizeof g_pSelfDir, "%s", g_pSelf);
-    *strrchr(g_pSelfDir, '/') = '\0';
+    char *pDirEnd = strrchr(g_pSelfDir, '/');
+    if (pDirEnd != nullptr)
+        *pDirEnd = '\0';
 
     // This directory joins the ones passed, for any front end run after.
     const char *pOld = getenv(kPassedVariable);

@@ -14,7 +14,7 @@ static const char kCurrent[] = "sfdisk from util-linux 2.38.1\n";
 
 static SfdiskCall plan(const std::string &line, const char *pVersion = kCurrent, int *pnStatus = nullptr)
 {
-    static std::vector<std::string> words;
+    static std::vector<std::string> words;  // what the call points into, until the next
     std::vector<const char *> args;
     std::istringstream in(line);
     words.assign(std::istream_iterator<std::string>(in), {});
