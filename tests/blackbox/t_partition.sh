@@ -61,25 +61,24 @@ printf 'label: gpt\nstart=2048, size=1048576, type=C12A7328-F81F-11D2-BA4B-00A0C
 mkdir -p "$WORK/busybox"
 for t in od grep head tr cat; do ln -s /bin/busybox "$WORK/busybox/$t"; done
 printf '#!/bin/sh\nPATH=%s:$PATH exec %s "$@"\n' "$WORK/busybox" "$BIN" >"$WORK/busybox-dosprep" && chmod +x "$WORK/busybox-dosprep"
-DOSBIN=$BIN
-#          fat type geometry start size    dosboot.b  disk held  label-id   dosprep
-for row in "32  c   255/63  63   4096512  3f         dos        0x0b0075ec $BIN" \
-           "16  6   240/32  32   4102784  20         dos        0x0b0075ec $BIN" \
-           "32  c   255/63  63   4096512  3f         dos        0x0b0075ec $WORK/busybox-dosprep" \
-           "32  c   255/63  63   4096512  3f         gpt        0x00000000 $BIN" \
-           "16  6   255/63  63   4096512  3f         gpt        0x00000000 $BIN"; do
-    read -r fat id hs start size spt held label BIN <<<"$row"
-    KEEP=$WORK/applied$fat$held${BIN##*/}
-    setup=; [ "$held" = gpt ] && setup="--setup 'sfdisk -q /dev/sssd <$WORK/gpt'"
-    run_in "--geometry $hs/8924 --size 2000 $setup" "$KEEP" "--sfdisk$fat" >/dev/null 2>&1 </dev/null
-    name="sfdisk$fat on $held, ${BIN##*/}"
+#          fat type geometry start size    dosboot.b  disk held  label-id   tools first on PATH
+for row in "32  c   255/63  63   4096512  3f         dos        0x0b0075ec system" \
+           "16  6   240/32  32   4102784  20         dos        0x0b0075ec system" \
+           "32  c   255/63  63   4096512  3f         dos        0x0b0075ec busybox" \
+           "32  c   255/63  63   4096512  3f         gpt        0x00000000 system" \
+           "16  6   255/63  63   4096512  3f         gpt        0x00000000 system"; do
+    read -r fat id hs start size spt held label first <<<"$row"
+    KEEP=$WORK/applied$fat$held$first name="sfdisk$fat on $held, $first tools first"
+    setup= bin=$BIN
+    [ "$held" = gpt ] && setup="--setup 'sfdisk -q /dev/sssd <$WORK/gpt'"
+    [ "$first" = busybox ] && bin=$WORK/busybox-dosprep
+    BIN=$bin run_in "--geometry $hs/8924 --size 2000 $setup" "$KEEP" "--sfdisk$fat" >/dev/null 2>&1 </dev/null
     expect "$name" "$(sfdisk --dump "$KEEP/disk.img" | sed -n 's/^label: //p; s/^label-id: //p; s/^.*img1 : //p' | paste -sd' ')" \
         "dos $label start=          $start, size=     $size, type=$id, bootable"
     expect "$name: signatures" "$(wipefs --no-act --noheadings -O TYPE "$KEEP/disk.img"; tail -c 512 "$KEEP/disk.img" | grep -ac 'EFI PART')" "dos
 0"
     table_is "$name" "$start" "$size" "$id" "$spt 00 40 00 $spt"
 done
-BIN=$DOSBIN
 
 # An sfdisk of the old kind first on PATH gets the command and the table as
 # they are; its output and the run's status pass through.
