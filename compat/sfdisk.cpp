@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "disklayout.h"
 #include "sfdiskfront.h"
 
 // ---- the front end's state ----
@@ -26,9 +27,6 @@ static const char kDefaultPath[] = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/us
 constexpr size_t kTableLimit = 1 << 20;    // the table read from standard input
 constexpr size_t kVersionBytes = 4096;     // the --version text kept
 constexpr size_t kListBytes = size_t{4} * PATH_MAX;  // passed directories
-constexpr int kSectorSize = 512;
-constexpr int kOffsetDiskId = 440;         // MBR disk identifier, little-endian
-constexpr int kOffsetSignature = 510;      // 55 aa
 
 static const char *g_pMe = "sfdisk";       // the program's basename, for messages
 static char g_pSelf[PATH_MAX];             // this program, /proc/self/exe
@@ -154,8 +152,7 @@ static bool readDiskId(const char *pDisk, uint32_t *pnId)
     close(fd);
     if (!bRead || pSector[kOffsetSignature] != 0x55 || pSector[kOffsetSignature + 1] != 0xaa)
         return false;
-    *pnId = pSector[kOffsetDiskId] | pSector[kOffsetDiskId + 1] << 8 | pSector[kOffsetDiskId + 2] << 16 |
-            static_cast<uint32_t>(pSector[kOffsetDiskId + 3]) << 24;
+    *pnId = getLe32(pSector + kOffsetDiskId);
     return true;
 }
 
