@@ -10,7 +10,7 @@ set(dosprep_pkg ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 set(dosprep_gen ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
 install(TARGETS dosprep RUNTIME DESTINATION sbin)
-install(PROGRAMS ${CMAKE_CURRENT_SOURCE_DIR}/compat/sfdisk DESTINATION lib/dosprep/bin)
+install(TARGETS dosprep_sfdisk RUNTIME DESTINATION lib/dosprep/bin)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep.bash
         DESTINATION share/bash-completion/completions RENAME dosprep)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/completion/dosprep-sandbox.bash

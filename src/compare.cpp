@@ -93,12 +93,13 @@ size_t readBlock(FILE *fpIn, unsigned char *pBlock, size_t nWant)
 }
 
 // Opens one side of the compare; on failure reports it the way perror does,
-// with the whole name however long it is.
-FILE *openSide(const char *psName)
+// with the whole name even when it is too long for the caller's block.
+FILE *openSide(const char *psName, char *pWriteBlock5)
 {
     FILE *fpIn = fopen(psName, "r");
     if (fpIn == nullptr) {
         const int nErr = errno;
+        snprintf(pWriteBlock5, 128, " compareFiles: Error: open failed for %s ", psName);
         fprintf(stderr, " compareFiles: Error: open failed for %s : %s\n", psName, strerror(nErr));
         return nullptr;
     }
@@ -108,8 +109,10 @@ FILE *openSide(const char *psName)
 
 }  // namespace
 
-int compareFiles(const char *p5NamePath1, const char *p5NamePath2)
+int compareFiles(const char *p5NamePath1, const char *p5NamePath2, char *pWriteBlock5,
+                 int nDebugLevel)
 {
+    (void)nDebugLevel;  // no output depends on it
     int nCstatus = 0;
     unsigned long ii = 0;
     unsigned long ulDiffByteCount = 0;
@@ -118,8 +121,8 @@ int compareFiles(const char *p5NamePath1, const char *p5NamePath2)
     fflush(stdout);
     printf("  Byte offset     %s    %s \n", p5NamePath1, p5NamePath2);
 
-    FILE *fp5Input1 = openSide(p5NamePath1);
-    FILE *fp5Input2 = openSide(p5NamePath2);
+    FILE *fp5Input1 = openSide(p5NamePath1, pWriteBlock5);
+    FILE *fp5Input2 = openSide(p5NamePath2, pWriteBlock5);
     if (fp5Input1 == nullptr || fp5Input2 == nullptr) {
         nCstatus = -1;
     } else {

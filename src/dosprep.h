@@ -10,6 +10,9 @@
 #include <cstdio>
 
 // ---- fixed paths of the installation environment ----
+// Every data file is this directory plus a fixed name; the paths are
+// written out whole where they are used, so that each can be read at a glance.
+constexpr const char *DataDir = "/root/vantor/";
 constexpr const char *kBootDisk = "/dev/sssd";
 constexpr const char *kBootPartition = "/dev/sssd1";
 
@@ -72,6 +75,7 @@ void showFile(const char *pFileName);
 void showSomeFile(const char *pstrFileName, int nOffset1, int nLengths);
 void showBuffer(const int *pReadBuffer, int nOffset2, int nNumberOfBytes);
 void showCharBuffer(const unsigned char *ucReadBuffer, int nOffset2, int nNumberOfBytes);
-int compareFiles(const char *p5NamePath1, const char *p5NamePath2);
+int compareFiles(const char *p5NamePath1, const char *p5NamePath2,
+                 char *pWriteBlock5, int nDebugLevel);
 
 #endif

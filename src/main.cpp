@@ -163,7 +163,7 @@ int main(int argc, char *argv[])
             }
             if (strcmp(psArg, "--diff") == 0) {
                 if (argc >= k + 3) {
-                    compareFiles(argv[k + 1], argv[k + 2]);
+                    compareFiles(argv[k + 1], argv[k + 2], pWriteBlock, 0);
                     return 0;
                 }
                 return syntaxErrorFlushed();

@@ -53,15 +53,31 @@ NOIMG='DOSPREP: Unable to open /root/vantor/dosboot.b\n'
 check "no image"        "$G --setup 'rm /root/vantor/dosboot.b'"  "--test --sfdisk16"  "$(cmd 63)"  "$NOIMG"  0 "$NOIMG$(cmd 63)"
 
 # Applied for real, by the system's own sfdisk through dosprep's front end:
-# nothing of the sandbox stands in front of it, and the disk keeps its
-# identifier.
-for row in "32 c 255/63 63 4096512 3f" "16 6 240/32 32 4102784 20"; do
-    read -r fat id hs start size spt <<<"$row"
-    KEEP=$WORK/applied$fat
-    run_in "--geometry $hs/8924 --size 2000" "$KEEP" "--sfdisk$fat" >/dev/null 2>&1 </dev/null
-    expect "sfdisk$fat applied" "$(sfdisk --dump "$KEEP/disk.img" | sed -n 's/^label-id: //p; s/^.*img1 : //p' | paste -sd' ')" \
-        "0x0b0075ec start=          $start, size=     $size, type=$id, bootable"
-    table_is "sfdisk$fat applied" "$start" "$size" "$id" "$spt 00 40 00 $spt"
+# nothing of the sandbox stands in front of it. A DOS disk keeps its
+# identifier, with busybox's od, grep, head, tr and cat first on PATH too; a
+# disk that carried a GPT gets a DOS table (its protective MBR's identifier)
+# and no GPT signature is left at either end.
+printf 'label: gpt\nstart=2048, size=1048576, type=C12A7328-F81F-11D2-BA4B-00A0C93EC93B\ntype=0FC63DAF-8483-4772-8E79-3D69C8A47DE4\n' >"$WORK/gpt"
+mkdir -p "$WORK/busybox"
+for t in od grep head tr cat; do ln -s /bin/busybox "$WORK/busybox/$t"; done
+printf '#!/bin/sh\nPATH=%s:$PATH exec %s "$@"\n' "$WORK/busybox" "$BIN" >"$WORK/busybox-dosprep" && chmod +x "$WORK/busybox-dosprep"
+#          fat type geometry start size    dosboot.b  disk held  label-id   tools first on PATH
+for row in "32  c   255/63  63   4096512  3f         dos        0x0b0075ec system" \
+           "16  6   240/32  32   4102784  20         dos        0x0b0075ec system" \
+           "32  c   255/63  63   4096512  3f         dos        0x0b0075ec busybox" \
+           "32  c   255/63  63   4096512  3f         gpt        0x00000000 system" \
+           "16  6   255/63  63   4096512  3f         gpt        0x00000000 system"; do
+    read -r fat id hs start size spt held label first <<<"$row"
+    KEEP=$WORK/applied$fat$held$first name="sfdisk$fat on $held, $first tools first"
+    setup= bin=$BIN
+    [ "$held" = gpt ] && setup="--setup 'sfdisk -q /dev/sssd <$WORK/gpt'"
+    [ "$first" = busybox ] && bin=$WORK/busybox-dosprep
+    BIN=$bin run_in "--geometry $hs/8924 --size 2000 $setup" "$KEEP" "--sfdisk$fat" >/dev/null 2>&1 </dev/null
+    expect "$name" "$(sfdisk --dump "$KEEP/disk.img" | sed -n 's/^label: //p; s/^label-id: //p; s/^.*img1 : //p' | paste -sd' ')" \
+        "dos $label start=          $start, size=     $size, type=$id, bootable"
+    expect "$name: signatures" "$(wipefs --no-act --noheadings -O TYPE "$KEEP/disk.img"; tail -c 512 "$KEEP/disk.img" | grep -ac 'EFI PART')" "dos
+0"
+    table_is "$name" "$start" "$size" "$id" "$spt 00 40 00 $spt"
 done
 
 # An sfdisk of the old kind first on PATH gets the command and the table as
@@ -78,7 +94,24 @@ exit 1
 check "old sfdisk"  "$G --setup 'mount --bind $F/old /usr/local/sbin'"  "--sfdisk32"  "old sfdisk\n"  ""  0
 expect "old sfdisk: its input" "$(printf -- '--force -S 63 /dev/sssd\n' | cat - "$KEEP/vantor/dosboot.sfdisk" | cmp - "$WORK/old.log" && echo same)" same
 FRONT=$(dirname "$BIN")/lib/dosprep/bin
-out=$(PATH=$FRONT "$FRONT/sfdisk" --version 2>&1)
-expect "no sfdisk at all" "$? $out" "127 sfdisk: no sfdisk found on PATH besides the dosprep front end (package fdisk)"
+NONE="127 sfdisk: no sfdisk found on PATH besides the dosprep front end (package fdisk)"
+# Copies of the front end that differ in their bytes, each first on PATH for
+# the other, never run each other in turn.
+for k in 1 2; do mkdir -p "$WORK/copy$k" && { cat "$FRONT/sfdisk"; echo "$k"; } >"$WORK/copy$k/sfdisk" && chmod +x "$WORK/copy$k/sfdisk"; done
+#          name                path                                         expected
+for row in "no sfdisk at all|$FRONT|$NONE" \
+           "copies, no sfdisk|$WORK/copy2:$WORK/copy1:$FRONT|$NONE" \
+           "copies, then sfdisk|$WORK/copy2:$WORK/copy1:$FRONT:/usr/sbin|0 $(/usr/sbin/sfdisk --version)"; do
+    IFS='|' read -r name path want <<<"$row"
+    out=$(timeout 10 env PATH="$path" "$FRONT/sfdisk" --version 2>&1)
+    expect "$name" "$? $out" "$want"
+done
+# A table of 1 MiB goes on to sfdisk; one byte more is refused, nothing written.
+truncate -s 10M "$WORK/blank.img"
+for row in "1048576|-n|0 " "1048577|--force|1 sfdisk: the table on standard input is longer than 1 MiB; nothing was applied"; do
+    IFS='|' read -r n opt want <<<"$row"
+    out=$(head -c "$n" /dev/zero | tr '\0' '\n' | PATH=$FRONT:/usr/sbin "$FRONT/sfdisk" "$opt" "$WORK/blank.img" 2>&1 >/dev/null)
+    expect "table of $n bytes" "$? $out $(bytes "$WORK/blank.img" 510 2)" "$want 00 00"
+done
 
 finish

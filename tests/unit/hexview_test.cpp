@@ -93,7 +93,7 @@ TEST(HexView, FixedTexts)
     ASSERT_EQ(want.size(), 59u);
     for (const auto &[sRow, sWant] : want) {
         const char *psRow = sRow.c_str();
-        char cOp = 0, ac[2][64] = {"", ""};
+        char cOp = 0, ac[2][64] = {"", ""}, acBlock[128];
         int nOff = 0, nLen = 1 << 30, afd[2] = {-1, -1};  // showFile: from 0 to the end
         sscanf(psRow, "%c %63s %63s %d %d", &cOp, ac[0], ac[1], &nOff, &nLen);
         std::string d[2], asName[2] = {makeFile(ac[0], 1, d[0]), makeFile(ac[1], 2, d[1])};
@@ -111,7 +111,7 @@ TEST(HexView, FixedTexts)
                                   : showCharBuffer(reinterpret_cast<const unsigned char *>(d[0].data()), nOff, nLen), 0;
             if (cOp != 'c')
                 return cOp == 'f' ? showFile(asName[0].c_str()) : showSomeFile(asName[0].c_str(), nOff, nLen), 0;
-            return compareFiles(asName[0].c_str(), asName[1].c_str());
+            return compareFiles(asName[0].c_str(), asName[1].c_str(), acBlock, 0);
         });
         for (int k : {0, 1})
             for (size_t at; asName[k] != ac[k] && (at = sGot.find(asName[k])) != std::string::npos;)
