@@ -4,14 +4,13 @@
 # the run, and the table the image holds afterwards; then the runner's
 # refusals. Skips (77) without QEMU or a kernel for the VM.
 # Usage: t_vm.sh [BUILD_DIR]
-set -u -o pipefail
-src=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-${DOSPREP_BUILD:-$src/build}}
-vm=$src/sandbox/vm
-command -v qemu-system-x86_64 >/dev/null || { echo "SKIP: qemu-system-x86_64 missing"; exit 77; }
+. "$(dirname "$0")/../lib/functions.sh"
+build=${1:-${DOSPREP_BUILD:-$SRC/build}}
+vm=$SRC/sandbox/vm
+skip_unless qemu-system-x86_64
 "$vm/kernel" >/dev/null 2>&1 || { echo "SKIP: no kernel for the VM (sandbox/vm/fetch-kernel)"; exit 77; }
 [[ -x $build/dosprep && -x $build/sandbox/geoprobe ]] || { echo "FAIL: build dosprep and geoprobe first"; exit 1; }
-tmp=$(mktemp -d) && trap 'rm -rf -- "$tmp"' EXIT
+tmp=$WORK
 
 # 255/63/1000 sized disk; the payload writes a 400 MB FAT32 table.
 sectors=16065000
@@ -20,22 +19,14 @@ mkdir -p "$tmp/p/vantor" && echo --sfdisk32 >"$tmp/p/args" && echo SCSI >"$tmp/p
 	truncate -s 16M "$tmp/t.img" && mkfs.fat -F 16 "$tmp/t.img" >/dev/null &&
 	head -c 512 "$tmp/t.img" >"$tmp/p/vantor/dosboot.b" || { echo "FAIL: making the payload"; exit 1; }
 
-make_disk() { # KIND IMAGE: blank, or busy (an old FAT32 partition 1 at 2048)
-	rm -f "$2" && truncate -s $((sectors * 512)) "$2" || return 1
-	[[ $1 == blank ]] && return 0
-	echo 'start=2048, size=819200, type=c' | sfdisk -q "$2" &&
-		mkfs.fat -F 32 --offset 2048 "$2" 409600 >/dev/null 2>&1
-}
-
-fails=0 passes=0
-verdict() { # ROW GOT WANT
-	if [[ $2 == "$3" ]]; then
-		echo "ok: $1"
-		passes=$((passes + 1))
-	else
-		printf 'FAIL: %s\n  want: %s\n  got:  %s\n' "$1" "$3" "$2"
-		fails=$((fails + 1))
-	fi
+# The disks, made by the sandbox: blank (its table wiped), or busy (an old
+# FAT32 partition 1 at 2048).
+make_disk() { # KIND IMAGE
+	local setup=(--setup 'dd if=/dev/zero of=/dev/sssd count=1 conv=notrunc status=none')
+	[[ $1 == busy ]] && setup=(--setup "echo 'start=2048, size=819200, type=c' | sfdisk -q /dev/sssd"
+		--setup 'mkfs.fat -F 32 /dev/sssd1')
+	rm -rf "$tmp/d" && disk "$tmp/d" --geometry 255/63/1000 --size 400 --format none --binary /bin/true \
+		--preload "$build/sandbox/libdosprep-geometry.so" "${setup[@]}" && mv "$tmp/d/disk.img" "$2"
 }
 
 # driver | --geometry | disk | HDIO_GETGEO | kernel's partition 1 | image's partition 1 start
@@ -52,7 +43,7 @@ while read -r driver geo kind want_geo want_part want_start; do
 	got="status $st, dosprep $(cat "$o/dosprep.status" 2>/dev/null), geometry $(cat "$o/geometry" 2>/dev/null)"
 	got+=", kernel's sssd1 $(cat "$o/part1" 2>/dev/null)"
 	got+=", image's start $(sfdisk -d "$img" 2>/dev/null | sed -n 's/.*1 : start= *\([0-9]*\),.*/\1/p')"
-	verdict "$driver $geo $kind" "$got" \
+	expect "$driver $geo $kind" "$got" \
 		"status 0, dosprep 0, geometry $want_geo, kernel's sssd1 $want_part, image's start $want_start"
 	[[ $st == 0 ]] || cat "$tmp/err"
 done <<'ROWS'
@@ -69,7 +60,7 @@ while IFS='|' read -r args want; do
 	msg=$("$vm/vm-run" --disk "$tmp/disk.img" --binary "$build/dosprep" --payload "$tmp/p" --out "$tmp/out" "$@" 2>&1)
 	st=$?
 	[[ $msg == *"$want"* ]] && msg="says $want"
-	verdict "refuses $args" "$st, ${msg//$'\n'/ }" "125, says $want"
+	expect "refuses $args" "$st, ${msg//$'\n'/ }" "125, says $want"
 done <<ROWS
 --driver floppy|unknown driver 'floppy'
 --driver ide --geometry 256/63/10|--geometry takes HEADS/SECTORS/CYLINDERS
@@ -77,5 +68,4 @@ done <<ROWS
 --driver ide --kernel $tmp/notakernel|is not a kernel image
 --driver ide --timeout 0|--timeout takes
 ROWS
-echo "$passes passed, $fails failed"
-((fails == 0))
+finish
