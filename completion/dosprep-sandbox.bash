@@ -38,6 +38,9 @@ _dosprep_sandbox()
         @dir) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
         @file) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
         @node) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "${cur:-/dev/}") ;;
+        *,@file) compopt -o filenames 2>/dev/null
+            comp=${comp%,@file}
+            mapfile -t COMPREPLY < <(compgen -W "${comp//,/ }" -- "$cur"; compgen -f -- "$cur") ;;
         *) mapfile -t COMPREPLY < <(compgen -W "${comp//,/ }" -- "$cur") ;;
         esac
         return

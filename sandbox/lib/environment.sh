@@ -1,7 +1,8 @@
 # The simulated machine, built by lib/inside in the scratch directory $S (a
-# tmpfs of its own): the boot disk image, /root/vantor, the following disks,
-# then /root and /dev as the run sees them. Reads the state and the layout
-# that lib/inside sets once; the partition node comes from partition-*.sh.
+# tmpfs of its own): the boot disk image (pre-made, or as --start has it),
+# /root/vantor, the following disks, then /root and /dev as the run sees
+# them. Reads the state and the layout that lib/inside sets once; the
+# partition node comes from partition-*.sh.
 
 label_id=0b0075ec # disk identifier of the pre-made partition table
 boot_file=BOOTMSG.TXT # the file the sample boot programs load and show
@@ -40,9 +41,9 @@ start=$premade_start, size=$psize, type=$ptype"
 # wrong head count or sectors per track shows; then the files of --files.
 # The FAT32 template volume gets the same files, so that the free cluster
 # count it brings along is the partition's.
-place_files() { # IMAGE (partition 1 at the pre-made start)
-	local at="$1@@$((premade_start * 512))" filler=$((heads * spt * 512))
-	((filler <= psize * 128)) || filler=$((psize * 128))
+place_files() { # IMAGE [START SIZE] (default: partition 1 at the pre-made start)
+	local at="$1@@$((${2-$premade_start} * 512))" filler=$((heads * spt * 512))
+	((filler <= ${3-$psize} * 128)) || filler=$((${3-$psize} * 128))
 	export MTOOLS_SKIP_CHECK=1
 	# Fixed times (mcopy -m keeps them), so that every run makes the same bytes.
 	head -c "$filler" /dev/zero >"$S/.sandbox/filler" &&
@@ -53,6 +54,40 @@ place_files() { # IMAGE (partition 1 at the pre-made start)
 		rm "$S/.sandbox/filler" || die "cannot put $boot_file on the partition"
 	[[ -z $files_dir ]] || quiet mcopy -s -o -m -i "$at" "$files_dir"/* :: ||
 		die "cannot copy the files of $files_dir onto the partition"
+}
+
+# --start: the disk as a previous installation left it. The sizes are fixed
+# (the options' checks made sure that they fit); identifiers and times are
+# fixed too, so that every run makes the same bytes.
+make_start_disk() {
+	local img=$S/disk.img id=0b0075ec-0000-4000-8000
+	if [[ $start_state == /* ]]; then
+		cp --sparse=always -- "$start_state" "$img" || die "cannot copy $start_state"
+		return
+	fi
+	truncate -s $((disk_sectors * 512)) "$img" || die "cannot make the disk image"
+	case $start_state in
+	dos)
+		quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$img" <<<"label: dos
+label-id: 0x$label_id
+unit: sectors
+
+start=2048, size=2097152, type=83, bootable
+type=83"
+		E2FSPROGS_FAKE_TIME=946684800 quiet mkfs.ext4 -q -F -L previous -U "$id-000000000001" \
+			-E "offset=$((2048 * 512)),hash_seed=$id-000000000002,nodiscard" "$img" 1G
+		;;
+	gpt)
+		quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$img" <<<"label: gpt
+label-id: ${id^^}-000000000000
+unit: sectors
+first-lba: 2048
+
+start=2048, size=1048576, type=U, uuid=${id^^}-000000000001
+type=L, uuid=${id^^}-000000000002"
+		quiet mkfs.fat -F 32 --invariant -n EFI --offset 2048 -h 2048 "$img" $((1048576 / 2))
+		;;
+	esac
 }
 
 make_vantor() { # /root/vantor: the sandbox's files, then those of --vantor DIR
@@ -152,7 +187,7 @@ make_dev() { # /dev: a tmpfs, populated, then moved over the real one
 	if ((!no_disk)); then
 		bind_file "$S/disk.img" "$boot" "$d" || die "cannot make $boot"
 		ln -s "$boot" "$d/sssd"
-		((no_partition)) || partition_node "$d" || die "cannot make /dev/sssd1"
+		((no_partition)) || [[ $part_now == none ]] || partition_node "$d" || die "cannot make /dev/sssd1"
 	fi
 	for n in "${disk_nodes[@]}"; do
 		bind_file "$S/disks/$(disk_file "$n")" "$n" "$d" || die "cannot make $n"

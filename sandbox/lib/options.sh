@@ -34,7 +34,8 @@ usage() {
 }
 
 option_defaults() {
-	geometry=255/63/1024 size=100 format=32 controller=SCSI ssprimary_raw='' raw_set=0
+	geometry=255/63/1024 size=100 format=32 format_given=0 start_state='' start_given=0 start_sectors=0
+	controller=SCSI ssprimary_raw='' raw_set=0
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
 	report='' argv0=dosprep want_boot=0 bios_geometry=''
@@ -95,12 +96,8 @@ check_options() {
 				10#${BASH_REMATCH[2]} >= 1 && 10#${BASH_REMATCH[2]} <= 63)) ||
 			die "--bios-geometry $bios_geometry: wants H/S, heads 1 to 255, sectors per track 1 to 63"
 		bios_geometry=$((10#${BASH_REMATCH[1]}))/$((10#${BASH_REMATCH[2]}))
-	else
-		bios_geometry=$heads/$spt
 	fi
 	if ((want_boot)); then
-		((heads >= 1 && spt >= 1 && spt <= 63)) || [[ $bios_geometry != "$heads/$spt" ]] ||
-			die "--boot: a BIOS reports 1 to 255 heads and 1 to 63 sectors per track, not $heads/$spt (--bios-geometry)"
 		command -v qemu-system-x86_64 >/dev/null ||
 			die "--boot: qemu-system-x86_64 is missing (package qemu-system-x86)"
 		((!no_disk)) || die "--boot: there is no disk to boot (--no-disk)"
@@ -114,9 +111,37 @@ check_options() {
 		[[ $format != none ]] || die "--files: the partition has no file system (--format none)"
 		files_dir=$(readlink -f -- "$files_dir")
 	fi
+	((!start_given)) || check_start
 	want_report=0
 	[[ -n $report ]] && want_report=1
 	return 0
+}
+
+# --start: a known state, or a disk image file (start_sectors: its size).
+# The states must fit the disk of --geometry; an image brings its own size.
+check_start() {
+	local need=1 bytes disk_sectors=$((heads * spt * cylinders))
+	case $start_state in
+	'') die "--start '': wants blank, dos, gpt or a disk image file" ;;
+	blank) ;;
+	dos) need=$((2048 + 2097152 + 2048)) ;;
+	gpt) need=$((2048 + 1048576 + 2048 + 33)) ;;
+	*)
+		[[ -f $start_state && -r $start_state ]] ||
+			die "--start $start_state: wants blank, dos, gpt or a readable disk image file"
+		bytes=$(stat -L -c %s -- "$start_state") && ((bytes > 0 && bytes % 512 == 0)) ||
+			die "--start $start_state: ${bytes:-?} bytes, not a whole number of 512-byte sectors"
+		start_state=$(readlink -f -- "$start_state")
+		start_sectors=$((bytes / 512)) disk_sectors=$((bytes / 512))
+		;;
+	esac
+	((disk_sectors >= need)) ||
+		die "--start $start_state: the disk of --geometry $geometry holds $disk_sectors sectors, this state needs $need"
+	((!no_disk)) || die "--start: there is no disk (--no-disk)"
+	[[ $start_state != dos ]] || command -v mkfs.ext4 >/dev/null ||
+		die "--start dos: mkfs.ext4 is missing (package e2fsprogs)"
+	((!format_given)) || die "--format: there is no pre-made partition with --start"
+	[[ -z $files_dir ]] || die "--files: there is no pre-made partition with --start"
 }
 
 # --report FILE can be opened for writing (a new FILE is made and removed);

@@ -20,8 +20,8 @@ copy_back_file() { # START: partition.img, over its length, back into the image
 			oflag=seek_bytes seek=$(($1 * 512))
 }
 
-partition_open() { # START SIZE
-	copy_into_file "$@"
+partition_open() { # START SIZE, or none
+	[[ $1 == none ]] || copy_into_file "$@"
 }
 
 partition_node() { # DEVDIR: its sssd1, partition.img bound over it

@@ -3,8 +3,11 @@
 # that it is freed when the inside ends, however it ends; when partition 1
 # moves, the same device is pointed at its new sectors.
 
-partition_open() { # START SIZE: a free loop device over those sectors
+# START SIZE: a free loop device over those sectors; "none": one held over
+# sector 0 for a partition 1 that a command may yet make.
+partition_open() {
 	local n rc try
+	[[ $1 != none ]] || set -- 0 1
 	for try in 1 2 3 4 5; do
 		n=$("$loop_helper" free) && exec {loop_fd}<>"/dev/loop$n" || return 1
 		"$loop_helper" attach "$loop_fd" "$S/disk.img" $(($1 * 512)) $(($2 * 512))

@@ -1,7 +1,9 @@
 # The report of a run: readers of the disk image with the names of its
-# layout, the snapshot taken before dosprep runs, and what changed after it
-# (partition table, boot sector of partition 1, fsck.fat's verdict, the
-# following disks' stamps, /root/vantor). Used by lib/inside.
+# layout (partition 1 as util-linux reads the table), the snapshot taken
+# before dosprep runs, the warnings about its inputs, each command's output
+# and status, and what changed (partition table before and after, boot
+# sector of partition 1, fsck.fat's verdict, the following disks' stamps,
+# /root/vantor). Used by lib/inside.
 
 readonly kOffsetBytesPerSector=11 kOffsetSectorsPerFat16=22 kOffsetSectorsPerTrack=24
 readonly kOffsetHeads=26 kOffsetHiddenSectors=28 kOffsetDriveNumber16=36
@@ -23,14 +25,36 @@ hex_bytes() { # FILE OFFSET COUNT
 	echo "${v:-none}"
 }
 
-partition1() { # prints "START SIZE" of MBR entry 1 of the disk image, or "none"
-	local type start size e=$kOffsetPartitionTable
-	type=$(le "$S/disk.img" $((e + kEntryType)) 1) && start=$(le "$S/disk.img" $((e + kEntryStart)) 4) &&
-		size=$(le "$S/disk.img" $((e + kEntrySectors)) 4) || {
+# Partition 1 of the disk image as util-linux reads the table (MBR or GPT,
+# as the kernel does): "START SIZE" in sectors, or "none".
+partition1() { # [IMAGE]
+	local p
+	p=$(partx -g -n 1 -o START,SECTORS -- "${1:-$S/disk.img}" 2>/dev/null) &&
+		[[ $p =~ ^\ *([0-9]+)\ +([0-9]+)\ *$ ]] && ((BASH_REMATCH[2] > 0)) || {
 		echo none
 		return
 	}
-	if ((type == 0 || size == 0)); then echo none; else echo "$start $size"; fi
+	echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+# Where the report reads partition 1's boot sector: its start, or the
+# pre-made start (and status 1) when there is no partition 1.
+partition1_start() { # [IMAGE]
+	local part
+	part=$(partition1 "$@")
+	[[ $part == none ]] && echo "$premade_start" && return 1
+	echo "${part%% *}"
+}
+
+partition_table() { # IMAGE: sfdisk --dump of it, under the names dosprep sees
+	local line
+	while IFS= read -r line; do
+		if [[ $line == device:* ]]; then
+			echo "device: /dev/sssd -> $boot"
+		else
+			echo "${line//"$1"/\/dev\/sssd}"
+		fi
+	done < <(/usr/sbin/sfdisk --dump "$1" 2>&1)
 }
 
 boot_fields() { # SECTOR: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
@@ -64,7 +88,7 @@ vantor_snapshot() { # one "NAME<TAB>SHA256" line per entry of /root/vantor
 snapshot_before() { # into .sandbox/*.before
 	local n
 	vantor_snapshot >"$S/.sandbox/vantor.before"
-	boot_fields "$premade_start" >"$S/.sandbox/boot.before"
+	boot_fields "$(partition1_start)" >"$S/.sandbox/boot.before"
 	for n in "${disk_nodes[@]}"; do
 		hex_bytes "$S/disks/$(disk_file "$n")" $kOffsetDriveStamp 4
 	done >"$S/.sandbox/disks.before"
@@ -74,25 +98,29 @@ span() { # NAME OFFSET BYTES: "NAME (FIRST-LAST)"
 	echo "$1 ($2-$(($2 + $3 - 1)))"
 }
 
+# The report, from what the inside left in .sandbox: the warnings, the
+# table before the run, the setup commands, and what the run changed.
 write_report() {
-	local line part start name h i=0 from
+	local start name h i=0 from
 	local -a b a db
 	local -A was
-	echo "== partition table"
-	while IFS= read -r line; do
-		if [[ $line == device:* ]]; then
-			echo "device: /dev/sssd -> $boot"
-		else
-			echo "${line//"$S/disk.img"/\/dev\/sssd}"
-		fi
-	done < <(/usr/sbin/sfdisk --dump "$S/disk.img" 2>&1)
+	if [[ -s $S/.sandbox/warnings ]]; then
+		echo "== warnings"
+		cat "$S/.sandbox/warnings"
+	fi
+	echo "== partition table before the run"
+	cat "$S/.sandbox/table.before"
+	command_sections setup "${setups[@]}"
+	echo "== partition table after the run"
+	partition_table "$S/disk.img"
 
-	part=$(partition1)
-	start=${part%% *}
-	[[ $part == none ]] && start=$premade_start
+	if start=$(partition1_start); then
+		echo "== boot sector of partition 1 at sector $start (before -> after)"
+	else
+		echo "== boot sector at sector $start, there being no partition 1 (before -> after)"
+	fi
 	read -ra b <"$S/.sandbox/boot.before"
 	read -ra a <<<"$(boot_fields "$start")"
-	echo "== boot sector of partition 1 at sector $start (before -> after)"
 	echo "$(span "sectors per track" $kOffsetSectorsPerTrack 2): ${b[0]} -> ${a[0]}"
 	echo "$(span heads $kOffsetHeads 2): ${b[1]} -> ${a[1]}"
 	echo "$(span "hidden sectors" $kOffsetHiddenSectors 4): ${b[2]} -> ${a[2]}"
@@ -129,12 +157,94 @@ write_report() {
 # What fsck.fat -n says of partition 1, when its boot sector is a FAT one.
 fsck_verdict() {
 	local out rc
-	[[ -e /dev/sssd1 ]] || return 0
-	[[ $(hex_bytes /dev/sssd1 $kOffsetSignature 2) == "55 aa" &&
-		$(le /dev/sssd1 $kOffsetBytesPerSector 2) == 512 ]] || return 0
+	fat_partition1 || return 0
 	echo "== fsck.fat -n /dev/sssd1"
 	out=$(fsck.fat -n /dev/sssd1 2>&1)
 	rc=$?
 	sed '1{/^fsck.fat [0-9]/d}' <<<"$out"
 	if ((rc == 0)); then echo "clean"; else echo "not clean (status $rc)"; fi
+}
+
+fat_partition1() { # true when /dev/sssd1 starts with a FAT boot sector
+	[[ -e /dev/sssd1 && $(hex_bytes /dev/sssd1 $kOffsetSignature 2) == "55 aa" &&
+		$(le /dev/sssd1 $kOffsetBytesPerSector 2) == 512 ]]
+}
+
+# Each --setup or --check command, its output and its status, from what
+# run_commands kept: .sandbox/WHAT.N.log, .status and .note (if any).
+command_sections() { # WHAT CMD...
+	local what=$1 cmd n=0 f
+	shift
+	for cmd; do
+		n=$((n + 1)) f=$S/.sandbox/$what.$n
+		echo "== $what: ${cmd//$'\n'/ }"
+		cat "$f.log"
+		[[ -z $(tail -c1 "$f.log") ]] || echo # a last line without its line end
+		[[ ! -e $f.note ]] || cat "$f.note"
+		echo "status $(<"$f.status")"
+	done
+}
+
+command_output() { # WHAT: the output of every command, one after the other
+	local f n=1
+	while f=$S/.sandbox/$1.$n.log && [[ -e $f ]]; do
+		cat "$f"
+		n=$((n + 1))
+	done
+}
+
+# Warnings: inputs that dosprep reads in a way a person may not expect. What
+# dosprep makes of them comes from its own trace (a --geodisk run at level
+# 6, TRACE), not from a second reading here: the controller word and type,
+# the megabytes, and the partition it would make.
+input_warnings() { # TRACE
+	local line word='' type='' mb='' pstart='' psize_made='' nodata=0 xml=/root/vantor/bootpartition.xml
+	local value digits from='' bytes disk premade="the pre-made partition 1 and "
+	while IFS= read -r line; do
+		if [[ $line =~ ^\ {7}__String_(.*)__nBootType_(-?[0-9]+)__nIsATA_[0-9]+__$ ]]; then
+			word=${BASH_REMATCH[1]} type=${BASH_REMATCH[2]}
+		elif [[ $line =~ ^\ {3}CylinderBoundry\((-?[0-9]+),\ (-?[0-9]+),\ (-?[0-9]+),\ (-?[0-9]+)\) ]]; then
+			mb=${BASH_REMATCH[4]}
+		elif [[ $line =~ ^\ {5}/dev/sssd1\ :\ start=\ +(-?[0-9]+),\ size=\ (-?[0-9]+), ]]; then
+			pstart=${BASH_REMATCH[1]} psize_made=${BASH_REMATCH[2]}
+		elif [[ $line == "Error: dosprep could not find data"* ]]; then
+			nodata=1
+		fi
+	done <"$1"
+
+	# The value as written, for the message (the number is dosprep's), and
+	# its digits without leading zeros.
+	line=$(grep -a -m1 -F '<megab' "$xml" 2>/dev/null | tr -d '\r')
+	value=$(sed -n 's/^[^<]*<[^<>]*>\([^<]*\).*/\1/p' <<<"$line")
+	digits=${value#"${value%%[!0]*}"}
+	if ((nodata)) && [[ -n $psize_made ]]; then
+		if [[ -n $line ]]; then line="line \"$(visible "$line")\""; else line="no <megabytesize> line"; fi
+		echo "warning: dosprep finds no size in bootpartition.xml ($line) and makes partition 1 $psize_made sectors"
+	elif [[ -n $mb && ! $value =~ ^[0-9]+$ ]]; then
+		echo "warning: <megabytesize> \"$(visible "$value")\" is not plain digits: dosprep makes $mb MB of it${psize_made:+ ($psize_made sectors)}"
+	elif [[ -n $mb && ${digits:-0} != "$mb" ]]; then
+		echo "warning: <megabytesize> $value does not fit 32 bits: dosprep makes $mb MB of it${psize_made:+ ($psize_made sectors)}"
+	elif [[ -n $mb && $mb != "$size" ]]; then
+		grep -qxF bootpartition.xml "$S/.sandbox/vantor.given" && from=" (from --vantor $vantor_dir)"
+		[[ -z $start_state ]] || premade=
+		echo "warning: bootpartition.xml$from asks for $mb MB, while --size made ${premade}the volume of dos98boot.b $size MB"
+	fi
+
+	disk=$(($(stat -c %s "$S/disk.img" 2>/dev/null || echo 0) / 512))
+	if ((!no_disk)) && [[ -n $pstart ]] && ((pstart < 0 || psize_made < 1 || pstart + psize_made > disk)); then
+		echo "warning: the partition dosprep makes (start $pstart, $psize_made sectors) does not fit the disk of $disk sectors"
+	fi
+	if [[ -f /root/vantor/dos98boot.b ]] && bytes=$(stat -c %s /root/vantor/dos98boot.b) && ((bytes < 3072)); then
+		echo "warning: dos98boot.b has $bytes bytes, less than the 6 sectors (3072 bytes) of the FAT32 boot area that dosprep writes from it"
+	fi
+	if [[ -f /root/vantor/dosboot.b ]] && bytes=$(stat -c %s /root/vantor/dosboot.b) && ((bytes < 512)); then
+		echo "warning: dosboot.b has $bytes bytes, less than the sector (512 bytes) that dosprep writes from it"
+	fi
+	if [[ -e /root/vantor/ssprimary && $type == 0 ]]; then
+		echo "warning: ssprimary's first line \"$(visible "$word")\" names no known controller (KLARN, TOVRIXAR, SCSI, ATA): dosprep takes it as none and stamps no drive numbers"
+	fi
+}
+
+visible() { # TEXT, with control characters and other bytes as C escapes
+	printf '%s\n' "$1" | LC_ALL=C sed -n 'l 0' | sed 's/\$$//'
 }
