@@ -37,6 +37,7 @@ for row in "options:--w:--write16 --write32 " \
            "sandbox options:-sandbox --bo:--boot --boot-node " \
            "sandbox --format:-sandbox --boot --format :16 32 none " \
            "sandbox --files:-sandbox --files :sub " \
+           "sandbox --start:-sandbox --start d:dos " \
            "dosprep after the sandbox's --:-sandbox --boot -- --test --w:--write16 --write32 "; do
     IFS=: read -r name line want <<<"$row"
     read -ra words <<<"$line"

@@ -1,30 +1,78 @@
-# Rehearsals as a user runs them: the prepared disk boots under a BIOS of
-# its geometry and not under another, nor with the table but without the
-# boot sector written (mkfs.fat's own boot code), and
-# the sandbox's own parts: dosprep in --setup/--check is the binary under
-# test, a partition that is a file is whole again after a dd, and the report
-# says which vantor files came from --vantor.
+# Rehearsals as a user runs them: the prepared disk boots under the BIOS's
+# own geometry for its size and not under another, nor with the table but
+# without the boot sector written (mkfs.fat's own boot code), and
+# the sandbox's own parts: disks left by a previous installation (--start)
+# read as util-linux reads them, GPT included; warnings about inputs; every
+# setup and check command's output and status; dosprep in --setup/--check is
+# the binary under test, a partition that is a file is whole again after a
+# dd, and the report says which vantor files came from --vantor.
 . "$(dirname "$0")/../lib/functions.sh"
 
 report() {  # SANDBOX-OPTIONS ARGS: the report and check output of a rehearsal
     run_in "$1 --report -" "$(mktemp -u "$WORK/r.XXXXXX")" $2 2>/dev/null </dev/null
 }
-verdict() { report "$@" | tail -1; }
+boot_lines() { report "$@" | sed -n 's/^== boot under a BIOS of //p; $p' | paste -sd' '; }
 G='--geometry 255/63/1000 --size 400 --boot'
+MK="--setup 'dosprep --sfdisk32' --setup 'mkfs.fat -F 32 /dev/sssd1'"
 if command -v qemu-system-x86_64 >/dev/null; then
-    #      name                      sandbox options                                 arguments      last line
+    # The BIOS's own geometry: 128 heads for 2 GiB, 255 for 7.7 GiB.
+    #      name                      sandbox options                                 arguments  BIOS, last line
     while IFS='|' read -r name opts args want; do
-        expect "${name%"${name##*[! ]}"}" "$(verdict "$G $opts" "$args")" "$want"
-    done <<'ROWS'
-FAT32 prepared, BIOS 255/63 |--setup 'dosprep --sfdisk32'                       |--write32 |booted
-FAT32 prepared, BIOS 16/63  |--setup 'dosprep --sfdisk32' --bios-geometry 16/63 |--write32 |did not boot
-FAT16 prepared, BIOS 255/63 |--format 16 --setup 'dosprep --sfdisk16'           |--write16 |booted
-FAT16 prepared, BIOS 16/63  |--format 16 --setup 'dosprep --sfdisk16' --bios-geometry 16/63 |--write16 |did not boot
-table only, no boot sector   |--setup 'dosprep --sfdisk32'                       |-v        |did not boot
+        expect "${name%"${name##*[! ]}"}" "$(boot_lines "$G $opts" "$args")" "$want"
+    done <<ROWS
+FAT32 prepared, BIOS 255/63 |--setup 'dosprep --sfdisk32'                       |--write32 |255/63 booted
+FAT32 prepared, BIOS 16/63  |--setup 'dosprep --sfdisk32' --bios-geometry 16/63 |--write32 |16/63 did not boot
+FAT16 prepared, BIOS 255/63 |--format 16 --setup 'dosprep --sfdisk16'           |--write16 |255/63 booted
+FAT16 prepared, BIOS 16/63  |--format 16 --setup 'dosprep --sfdisk16' --bios-geometry 16/63 |--write16 |16/63 did not boot
+table only, no boot sector   |--setup 'dosprep --sfdisk32'                       |-v        |255/63 did not boot
+2 GiB disk, BIOS 128/63      |--geometry 255/63/261 --size 1000 --setup 'dosprep --sfdisk32' |--write32 |128/63 did not boot
+new file system on partition 1 |$MK                                             |--write32 |255/63 booted
 ROWS
 else
     echo "SKIP: qemu-system-x86_64 missing"
 fi
+
+# --start: partition 1 as the table gives it, before and after, and where
+# the report reads its boot sector.
+P='s/^(\/dev\/sssd1 : start= *[0-9]+).*(type=[^,]{1,2}).*/\1 \2/p; s/^== boot sector.* at (sector [0-9]+).*/\1/p; s/^(label: .*)/\1/p'
+while IFS='|' read -r name opts args want; do
+    expect "--start ${name%"${name##*[! ]}"}" "$(report "--geometry 255/63/1000 --size 400 $opts" "$args" |
+        sed -nE "$P" | paste -sd' ')" "$want"
+done <<ROWS
+gpt            |--start gpt     |--write32 |label: gpt /dev/sssd1 : start=        2048 type=C1 label: gpt /dev/sssd1 : start=        2048 type=C1 sector 2048
+gpt, DOS table |--start gpt $MK |--write32 |label: gpt /dev/sssd1 : start=        2048 type=C1 label: dos /dev/sssd1 : start=          63 type=c sector 63
+dos            |--start dos     |--sfdisk32 |label: dos /dev/sssd1 : start=        2048 type=83 label: dos /dev/sssd1 : start=          63 type=c sector 63
+blank          |--start blank   |-v        |sector 63
+blank, file    |--start blank --partition-file --setup 'dosprep --sfdisk32' |-v |label: dos /dev/sssd1 : start=          63 type=c sector 63
+ROWS
+img=$WORK/mine.img && truncate -s 128M "$img" && echo 'start=2048, type=83' | sfdisk -q "$img" && sum=$(sha256sum <"$img")
+expect "--start IMAGE" "$(report "--start $img" --sfdisk32 | grep -c '^/dev/sssd1 : start=          63, size=      209664, type=c')/$(sha256sum <"$img")" "1/$sum"
+
+# Warnings about inputs dosprep reads in its own way.
+X=/root/vantor/bootpartition.xml
+printf '<megabytesize>200</megabytesize>\n' >"$WORK/mine.xml" && mkdir -p "$WORK/v200" && cp "$WORK/mine.xml" "$WORK/v200/bootpartition.xml"
+while IFS='|' read -r name opts want; do
+    expect "warning: ${name%"${name##*[! ]}"}" "$(report "$opts" -v | grep '^warning: ')" "$(printf '%b' "$want")"
+done <<ROWS
+none            |                                              |
+size 2.5        |--setup "printf '<megabytesize>2.5<' >$X"     |warning: <megabytesize> "2.5" is not plain digits: dosprep makes 185 MB of it (387072 sectors)
+size wraps      |--setup "printf '<megabytesize>4294967396<' >$X" |warning: <megabytesize> 4294967396 does not fit 32 bits: dosprep makes 100 MB of it (209664 sectors)
+no size         |--setup "printf '<megabytesize><' >$X"        |warning: dosprep finds no size in bootpartition.xml (line "<megabytesize><") and makes partition 1 4292902 sectors
+past the disk   |--geometry 255/63/100 --size 1000             |warning: the partition dosprep makes (start 63, 2048256 sectors) does not fit the disk of 2048063 sectors
+short templates |--setup 'truncate -s 3071 /root/vantor/dos98boot.b; truncate -s 511 /root/vantor/dosboot.b' |warning: dos98boot.b has 3071 bytes, less than the 6 sectors (3072 bytes) of the FAT32 boot area that dosprep writes from it\nwarning: dosboot.b has 511 bytes, less than the sector (512 bytes) that dosprep writes from it
+controller      |--ssprimary-raw $'SCSI\r'                      |warning: ssprimary's first line "SCSI\\\\r" names no known controller (KLARN, TOVRIXAR, SCSI, ATA): dosprep takes it as none and stamps no drive numbers
+--vantor size   |--vantor $WORK/v200                            |warning: bootpartition.xml (from --vantor $WORK/v200) asks for 200 MB, while --size made the pre-made partition 1 and the volume of dos98boot.b 100 MB
+ROWS
+
+# Every setup and check command with its output and status: a setup's
+# dosprep whose sfdisk failed still ends with 0.
+expect "setup and check output" "$(report "--geometry 16/0/1000 --setup 'dosprep --sfdisk32' --check 'exit 3'" -v |
+    grep -e '^== setup' -e '^== check' -e 'out of range' -e '^status')" "== setup: dosprep --sfdisk32
+/dev/sssd1: Start sector 0 out of range.
+Failed to add #1 partition: Numerical result out of range
+status 0
+== check: exit 3
+status 3"
 
 # dosprep in --setup and --check is the --binary.
 expect "dosprep in --check" "$(run_in "--binary /bin/echo --check 'dosprep is --binary'" "$WORK/e" -n 2>&1)" "is --binary"
@@ -50,6 +98,10 @@ disks past z           |--boot-node /dev/sdz --disks 3 |dosprep-sandbox: --disks
 disks up to z          |--boot-node /dev/sdx --disks 2 --check 'ls /dev/sdz' |/dev/sdz / 0
 --size with zeros      |--size 0100 --check 'grep -o "<megabytesize>[0-9]*" /root/vantor/bootpartition.xml' |<megabytesize>100 / 0
 --geometry with zeros  |--geometry 0255/063/01000 --check 'cat $DOSPREP_SANDBOX_DIR/geometry' |255/63/1000 / 0
+--start with --format  |--start blank --format 16        |dosprep-sandbox: --format: there is no pre-made partition with --start / 125
+--start with --no-disk |--start blank --no-disk          |dosprep-sandbox: --start: there is no disk (--no-disk) / 125
+--start too small      |--start dos --geometry 255/63/100 |dosprep-sandbox: --start dos: the disk of --geometry 255/63/100 holds 1606500 sectors, this state needs 2101248 / 125
+empty --start          |--start ''                        |dosprep-sandbox: --start '': wants blank, dos, gpt or a disk image file / 125
 ROWS
 
 finish
