@@ -99,6 +99,7 @@ vm_main() { # DOSPREP-ARGS...
 	*) die "the VM found no boot disk on $vm (console: $vm_out/console.log, with --keep)" ;;
 	esac
 	boot=/dev/$(<"$vm_out/node")
+	cp -- "$vm_out/geometry" "$S/geometry" # what the kernel's driver answered, for --keep
 	vm_commands setup
 	vm_commands check
 	cat "$vm_out/dosprep.stdout" 2>/dev/null
