@@ -4,10 +4,11 @@
 # --bios-geometry forces one. Used by lib/inside.
 
 boot_section() { # IMAGE [PNG]: the section's text; a picture of the screen in PNG
-	local png=() geo=() out first hs=unknown err=$S/.sandbox/boot.err
+	local png=() geo=() ctl=() out first hs=unknown err=$S/.sandbox/boot.err
 	[[ -z ${2-} ]] || png=(--png "$2")
 	[[ -z $bios_geometry ]] || geo=("$bios_geometry")
-	out=$("$boot_tools/bootcheck" --mbr "$boot_bins/mbr.bin" "${png[@]}" "$1" "${geo[@]}" 2>"$err")
+	[[ -z $vm ]] || ctl=(--controller "$vm") # booted through the kind of controller the kernel saw
+	out=$("$boot_tools/bootcheck" "${ctl[@]}" --mbr "$boot_bins/mbr.bin" "${png[@]}" "$1" "${geo[@]}" 2>"$err")
 	# bootcheck's first line names the geometry the BIOS gave.
 	first=${out%%$'\n'*}
 	if [[ $first == "bios geometry: "* ]]; then

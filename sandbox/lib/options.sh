@@ -39,7 +39,9 @@ option_defaults() {
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
 	report='' argv0=dosprep want_boot=0 bios_geometry=''
+	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
 	extra_disks=() setups=() checks=() dosprep_args=()
+	declare -gA given=() # the options on the command line
 }
 
 parse_options() { # ARGS...: sets the variables of the table and dosprep_args
@@ -52,6 +54,7 @@ parse_options() { # ARGS...: sets the variables of the table and dosprep_args
 		*) break ;;
 		esac
 		i=${opt_row[$1]} var=${opt_vars[i]} also=${opt_also[i]}
+		given[${opt_names[i]}]=1
 		[[ $also == - ]] || printf -v "${also%%=*}" %s "${also#*=}"
 		case ${opt_values[i]} in
 		-) [[ $var == help ]] && { usage; exit 0; }
@@ -112,6 +115,7 @@ check_options() {
 		files_dir=$(readlink -f -- "$files_dir")
 	fi
 	((!start_given)) || check_start
+	check_vm
 	want_report=0
 	[[ -n $report ]] && want_report=1
 	return 0
@@ -142,6 +146,39 @@ check_start() {
 		die "--start dos: mkfs.ext4 is missing (package e2fsprogs)"
 	((!format_given)) || die "--format: there is no pre-made partition with --start"
 	[[ -z $files_dir ]] || die "--files: there is no pre-made partition with --start"
+}
+
+# --vm: the options that shape the simulated machine have no VM
+# counterpart; those that belong to the VM want --vm.
+check_vm() {
+	local o
+	if [[ -z $vm ]]; then
+		for o in --kernel --modules --busy; do
+			[[ -z ${given[$o]+x} ]] || die "$o: only with --vm"
+		done
+		return 0
+	fi
+	case $vm in
+	ide | ahci | virtio-blk | virtio-scsi | nvme) ;;
+	*) die "--vm $vm: wants ide, ahci, virtio-blk, virtio-scsi or nvme" ;;
+	esac
+	for o in --no-geometry --no-disk --no-partition --partition-file --boot-node --disks --disk --preload --argv0; do
+		[[ -z ${given[$o]+x} ]] || die "$o: makes no sense with --vm (the VM's kernel makes the disk's nodes and geometry)"
+	done
+	((heads >= 1 && heads <= 255 && spt >= 1 && spt <= 63 && cylinders >= 1)) ||
+		die "--geometry $geometry: with --vm wants heads 1 to 255, sectors per track 1 to 63 and cylinders 1 and up"
+	((!busy)) || [[ $start_state == dos || $start_state == gpt ]] ||
+		die "--busy: wants --start dos or gpt (an old partition 1 to keep mounted)"
+	[[ -z $bios_geometry || $vm != nvme ]] || die "--bios-geometry: a disk on nvme takes no forced BIOS geometry"
+	local text
+	for text in "${setups[@]}" "${checks[@]}" "${dosprep_args[@]}"; do
+		[[ $text != *$'\n'* ]] || die "with --vm, setup and check commands and dosprep's arguments are one line each"
+	done
+	command -v qemu-system-x86_64 >/dev/null || die "--vm: qemu-system-x86_64 is missing (package qemu-system-x86)"
+	local bb
+	bb=$(command -v busybox) || die "--vm: busybox is missing (package busybox-static)"
+	ldd "$bb" >/dev/null 2>&1 && die "--vm: $bb is not statically linked (package busybox-static)"
+	return 0
 }
 
 # --report FILE can be opened for writing (a new FILE is made and removed);

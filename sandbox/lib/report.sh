@@ -10,6 +10,7 @@ readonly kOffsetHeads=26 kOffsetHiddenSectors=28 kOffsetDriveNumber16=36
 readonly kOffsetSectorsPerFat32=36 kOffsetDriveNumber32=64 kOffsetDriveStamp=220
 readonly kOffsetDiskId=440 kOffsetPartitionTable=446 kPartitionEntrySize=16
 readonly kEntryType=4 kEntryStart=8 kEntrySectors=12 kOffsetSignature=510
+part_dev=/dev/sssd1 # where fsck.fat and the FAT checks read partition 1
 
 le() { # FILE OFFSET BYTES: unsigned little-endian number at OFFSET
 	local v
@@ -46,7 +47,7 @@ partition1_start() { # [IMAGE]
 	echo "${part%% *}"
 }
 
-partition_table() { # IMAGE: sfdisk --dump of it, under the names dosprep sees
+partition_table() { # IMAGE [DUMP]: sfdisk --dump of it (or DUMP, kept), under the names dosprep sees
 	local line
 	while IFS= read -r line; do
 		if [[ $line == device:* ]]; then
@@ -54,11 +55,11 @@ partition_table() { # IMAGE: sfdisk --dump of it, under the names dosprep sees
 		else
 			echo "${line//"$1"/\/dev\/sssd}"
 		fi
-	done < <(/usr/sbin/sfdisk --dump "$1" 2>&1)
+	done < <(if [[ -n ${2-} ]]; then cat -- "$2"; else /usr/sbin/sfdisk --dump "$1" 2>&1; fi)
 }
 
-boot_fields() { # SECTOR: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
-	local f=$S/disk.img o=$(($1 * 512)) fat32=0
+boot_fields() { # SECTOR [FILE]: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
+	local f=${2:-$S/disk.img} o=$(($1 * 512)) fat32=0
 	# No 16-bit FAT size but a 32-bit one: FAT32, drive number at 64.
 	if (($(le "$f" $((o + kOffsetSectorsPerFat16)) 2) == 0 &&
 		$(le "$f" $((o + kOffsetSectorsPerFat32)) 4) != 0)); then fat32=1; fi
@@ -67,10 +68,11 @@ boot_fields() { # SECTOR: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot 
 		"$(hex_bytes "$f" $((o + kOffsetDriveNumber32)) 1) $fat32"
 }
 
-vantor_snapshot() { # one "NAME<TAB>SHA256" line per entry of /root/vantor
-	[[ -d /root/vantor ]] || return 0
+vantor_snapshot() { # [DIR]: one "NAME<TAB>SHA256" line per entry of DIR (/root/vantor)
+	local dir=${1:-/root/vantor}
+	[[ -d $dir ]] || return 0
 	(
-		cd /root/vantor || exit 0
+		cd "$dir" || exit 0
 		shopt -s nullglob dotglob
 		for f in *; do
 			if [[ -f $f && ! -L $f ]]; then
@@ -104,6 +106,7 @@ write_report() {
 	local start name h i=0 from
 	local -a b a db
 	local -A was
+	[[ -z $vm ]] || vm_heading
 	if [[ -s $S/.sandbox/warnings ]]; then
 		echo "== warnings"
 		cat "$S/.sandbox/warnings"
@@ -113,6 +116,7 @@ write_report() {
 	command_sections setup "${setups[@]}"
 	echo "== partition table after the run"
 	partition_table "$S/disk.img"
+	[[ -z $vm ]] || vm_kernel_view
 
 	if start=$(partition1_start); then
 		echo "== boot sector of partition 1 at sector $start (before -> after)"
@@ -131,12 +135,14 @@ write_report() {
 	fi
 	fsck_verdict
 
-	echo "== following disks, bytes $kOffsetDriveStamp-$((kOffsetDriveStamp + 3)) (before -> after)"
-	mapfile -t db <"$S/.sandbox/disks.before"
-	for name in "${disk_nodes[@]}"; do
-		echo "$name: ${db[i]} -> $(hex_bytes "$S/disks/$(disk_file "$name")" $kOffsetDriveStamp 4)"
-		i=$((i + 1))
-	done
+	if [[ -z $vm ]]; then # the VM has no following disks
+		echo "== following disks, bytes $kOffsetDriveStamp-$((kOffsetDriveStamp + 3)) (before -> after)"
+		mapfile -t db <"$S/.sandbox/disks.before"
+		for name in "${disk_nodes[@]}"; do
+			echo "$name: ${db[i]} -> $(hex_bytes "$S/disks/$(disk_file "$name")" $kOffsetDriveStamp 4)"
+			i=$((i + 1))
+		done
+	fi
 
 	echo "== vantor files (sha256)"
 	[[ -z $vantor_dir ]] || from=" ($vantor_dir)"
@@ -150,7 +156,7 @@ write_report() {
 			echo "changed $name ${was[$name]} -> $h"
 		fi
 		unset "was[$name]"
-	done < <(vantor_snapshot)
+	done < <(if [[ -n $vm ]]; then vantor_snapshot "$vm_out/vantor"; else vantor_snapshot; fi)
 	for name in "${!was[@]}"; do echo "removed $name"; done | sort
 }
 
@@ -159,15 +165,16 @@ fsck_verdict() {
 	local out rc
 	fat_partition1 || return 0
 	echo "== fsck.fat -n /dev/sssd1"
-	out=$(fsck.fat -n /dev/sssd1 2>&1)
+	out=$(fsck.fat -n "$part_dev" 2>&1)
 	rc=$?
+	out=${out//"$part_dev"/\/dev\/sssd1}
 	sed '1{/^fsck.fat [0-9]/d}' <<<"$out"
 	if ((rc == 0)); then echo "clean"; else echo "not clean (status $rc)"; fi
 }
 
 fat_partition1() { # true when /dev/sssd1 starts with a FAT boot sector
-	[[ -e /dev/sssd1 && $(hex_bytes /dev/sssd1 $kOffsetSignature 2) == "55 aa" &&
-		$(le /dev/sssd1 $kOffsetBytesPerSector 2) == 512 ]]
+	[[ -e $part_dev && $(hex_bytes "$part_dev" $kOffsetSignature 2) == "55 aa" &&
+		$(le "$part_dev" $kOffsetBytesPerSector 2) == 512 ]]
 }
 
 # Each --setup or --check command, its output and its status, from what
