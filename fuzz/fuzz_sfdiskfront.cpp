@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t nSize)
 
     // The words kept are arguments, in their order; a whole table has its disk.
     std::vector<const char *> args;
-    for (char *p = psText; args.size() < 2 * kSfdiskWordLimit; ++p) {
+    for (char *p = psText; args.size() < size_t{2} * kSfdiskWordLimit; ++p) {
         args.push_back(p);
         p = strchr(p, '\n');
         if (p == nullptr)
