@@ -12,6 +12,10 @@ quiet() { # runs a command, showing its output only when it fails
 	out=$("$@" 2>&1) || die "$1 failed: $out"
 }
 
+write_table() { # IMAGE TABLE: an sfdisk script written to the image, no kernel told
+	quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$1" <<<"$2"
+}
+
 mkfat() { # FAT-TYPE FILE BLOCKS|"" [mkfs.fat options...]
 	local out
 	out=$(mkfs.fat -F "$1" --invariant "${@:4}" "$2" $3 2>&1) || {
@@ -24,8 +28,7 @@ make_disk() { # the boot disk: a sparse image with partition 1 at the first trac
 	local ptype=6 layout=()
 	[[ $format == 32 ]] && ptype=c layout=("${fat32_layout[@]}")
 	truncate -s $((disk_sectors * 512)) "$S/disk.img" || die "cannot make the disk image"
-	quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$S/disk.img" \
-		<<<"label: dos
+	write_table "$S/disk.img" "label: dos
 label-id: 0x$label_id
 unit: sectors
 
@@ -68,7 +71,7 @@ make_start_disk() {
 	truncate -s $((disk_sectors * 512)) "$img" || die "cannot make the disk image"
 	case $start_state in
 	dos)
-		quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$img" <<<"label: dos
+		write_table "$img" "label: dos
 label-id: 0x$label_id
 unit: sectors
 
@@ -78,7 +81,7 @@ type=83"
 			-E "offset=$((2048 * 512)),hash_seed=$id-000000000002,nodiscard" "$img" 1G
 		;;
 	gpt)
-		quiet /usr/sbin/sfdisk --quiet --no-reread --no-tell-kernel "$img" <<<"label: gpt
+		write_table "$img" "label: gpt
 label-id: ${id^^}-000000000000
 unit: sectors
 first-lba: 2048

@@ -34,7 +34,7 @@ usage() {
 }
 
 option_defaults() {
-	geometry=255/63/1024 size=100 format=32 format_given=0 start_state='' start_given=0 start_sectors=0
+	geometry=255/63/1024 size=100 format=32 start_state='' start_sectors=0
 	controller=SCSI ssprimary_raw='' raw_set=0
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
@@ -114,7 +114,7 @@ check_options() {
 		[[ $format != none ]] || die "--files: the partition has no file system (--format none)"
 		files_dir=$(readlink -f -- "$files_dir")
 	fi
-	((!start_given)) || check_start
+	[[ -z ${given[--start]+x} ]] || check_start
 	check_vm
 	want_report=0
 	[[ -n $report ]] && want_report=1
@@ -144,7 +144,7 @@ check_start() {
 	((!no_disk)) || die "--start: there is no disk (--no-disk)"
 	[[ $start_state != dos ]] || command -v mkfs.ext4 >/dev/null ||
 		die "--start dos: mkfs.ext4 is missing (package e2fsprogs)"
-	((!format_given)) || die "--format: there is no pre-made partition with --start"
+	[[ -z ${given[--format]+x} ]] || die "--format: there is no pre-made partition with --start"
 	[[ -z $files_dir ]] || die "--files: there is no pre-made partition with --start"
 }
 

@@ -5,11 +5,11 @@
 # sector of partition 1, fsck.fat's verdict, the following disks' stamps,
 # /root/vantor). Used by lib/inside.
 
+# The offsets the report reads, under their names in src/disklayout.h.
 readonly kOffsetBytesPerSector=11 kOffsetSectorsPerFat16=22 kOffsetSectorsPerTrack=24
 readonly kOffsetHeads=26 kOffsetHiddenSectors=28 kOffsetDriveNumber16=36
 readonly kOffsetSectorsPerFat32=36 kOffsetDriveNumber32=64 kOffsetDriveStamp=220
-readonly kOffsetDiskId=440 kOffsetPartitionTable=446 kPartitionEntrySize=16
-readonly kEntryType=4 kEntryStart=8 kEntrySectors=12 kOffsetSignature=510
+readonly kOffsetSignature=510
 part_dev=/dev/sssd1 # where fsck.fat and the FAT checks read partition 1
 
 le() { # FILE OFFSET BYTES: unsigned little-endian number at OFFSET
