@@ -11,6 +11,9 @@ vm_payload() { # DOSPREP-ARGS...: the payload directory vm-run takes
 	{ ((${#setups[@]} == 0)) || printf '%s\n' "${setups[@]}"; } >"$p/setup" &&
 		{ ((${#checks[@]} == 0)) || printf '%s\n' "${checks[@]}"; } >"$p/check" &&
 		{ (($# == 0)) || printf '%s\n' "$@"; } >"$p/args" || die "cannot make the VM's payload"
+	# Standard output and error are one file or pipe (2>&1): dosprep's two
+	# streams come back as one, in the order it wrote them.
+	if [[ /proc/self/fd/1 -ef /proc/self/fd/2 ]]; then : >"$p/merged"; fi
 }
 
 # The guest's command outputs under the names lib/inside keeps them by, so
@@ -102,8 +105,12 @@ vm_main() { # DOSPREP-ARGS...
 	cp -- "$vm_out/geometry" "$S/geometry" # what the kernel's driver answered, for --keep
 	vm_commands setup
 	vm_commands check
-	cat "$vm_out/dosprep.stdout" 2>/dev/null
-	cat "$vm_out/dosprep.stderr" >&2 2>/dev/null
+	if [[ -e $vm_out/dosprep.out ]]; then
+		cat "$vm_out/dosprep.out"
+	else
+		cat "$vm_out/dosprep.stdout" 2>/dev/null
+		cat "$vm_out/dosprep.stderr" >&2 2>/dev/null
+	fi
 	rc=$(<"$vm_out/dosprep.status") || rc=125
 	echo "$rc" >"$out/rc"
 	((want_boot)) && vm_boot_files_again "$was"

@@ -31,6 +31,12 @@ gpt start ends dos|--vm virtio-blk $disk --start gpt $sfdisk32 --setup 'mkfs.fat
 busy keeps 2048|--vm ide $disk --start dos --busy $sfdisk32|== partition 1 kept busy during the setup and dosprep: mounted ; /dev/sssd1 : start=          63, size=      822528, type=c, bootable ; == partition 1 as the kernel sees it: start 2048, size 2097152 ; warning: the table on the disk has start 63, *
 ROWS
 
+# A merged capture (2>&1) shows dosprep's streams in the order it wrote
+# them: dd's statistics on standard error before its buffered trace.
+expect "merged capture" "$("$SANDBOX" --binary "$BIN" --vm ide $disk -- --debug3 --write32 2>&1 </dev/null |
+	sed -n '1p;7p')" "12+0 records in
+###    Debug Mode 3  ###"
+
 # Refused before anything runs: options | message
 while IFS='|' read -r opts want; do
 	eval "set -- $opts"
