@@ -142,13 +142,17 @@ static void readVersion(const char *pSfdisk, char *pOut, size_t nOut)
 }
 
 // The disk identifier of an MBR (bytes 440-443 when 510-511 are 55 aa).
+// Read from a block device or a regular file only, opened without blocking:
+// a FIFO or a terminal that waits for carrier is left to sfdisk to refuse.
 static bool readDiskId(const char *pDisk, uint32_t *pnId)
 {
     unsigned char pSector[kSectorSize];
-    const int fd = open(pDisk, O_RDONLY | O_CLOEXEC);
+    const int fd = open(pDisk, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
-    const bool bRead = pread(fd, pSector, sizeof pSector, 0) == kSectorSize;
+    struct stat tDisk = {};
+    const bool bRead = fstat(fd, &tDisk) == 0 && (S_ISBLK(tDisk.st_mode) || S_ISREG(tDisk.st_mode)) &&
+                       pread(fd, pSector, sizeof pSector, 0) == kSectorSize;
     close(fd);
     if (!bRead || pSector[kOffsetSignature] != 0x55 || pSector[kOffsetSignature + 1] != 0xaa)
         return false;

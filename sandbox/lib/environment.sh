@@ -55,8 +55,43 @@ place_files() { # IMAGE [START SIZE] (default: partition 1 at the pre-made start
 		quiet mcopy -m -i "$at" "$S/.sandbox/filler" ::FILLER.BIN &&
 		quiet mcopy -m -i "$at" "$S/.sandbox/$boot_file" "::$boot_file" &&
 		rm "$S/.sandbox/filler" || die "cannot put $boot_file on the partition"
-	[[ -z $files_dir ]] || quiet mcopy -s -o -m -i "$at" "$files_dir"/* :: ||
+	[[ -z $files_dir ]] && return
+	if [[ ! -d $S/.sandbox/files ]]; then
+		mkdir "$S/.sandbox/files" && copy_data --files "$files_dir" "$S/.sandbox/files"
+	fi
+	local -a given=("$S/.sandbox/files"/*)
+	[[ ! -e ${given[0]} ]] || quiet mcopy -s -o -m -i "$at" "${given[@]}" :: ||
 		die "cannot copy the files of $files_dir onto the partition"
+}
+
+# A directory the user names (--vantor, --files) is data: its regular files
+# and directories are copied, a link whose target is a regular file inside
+# the directory is followed (its target's content copied, the link named in
+# .sandbox/links), and anything else (a link that leads out of it or to a
+# directory, a device node, a FIFO, a socket) stops the run naming the file.
+# Nothing the copy makes is a link or a node.
+copy_data() { # OPTION DIR DEST
+	local opt=$1 dir=$2 dest=$3 rel type target
+	while IFS= read -r -d '' rel; do
+		rel=${rel#./}
+		type=$(stat -c %F -- "$dir/$rel") || die "$opt $dir: cannot read $rel"
+		case $type in
+		directory) mkdir -p -- "$dest/$rel" || die "cannot copy $dir/$rel" ;;
+		'regular file' | 'regular empty file')
+			cp -P --preserve=timestamps -- "$dir/$rel" "$dest/$rel" || die "cannot copy $dir/$rel" ;;
+		'symbolic link')
+			target=$(readlink -e -- "$dir/$rel")
+			[[ -n $target && $target == "$dir"/* && -f $target ]] ||
+				die "$opt $dir: $rel is a link to $(readlink -- "$dir/$rel"), not to a file inside $dir:" \
+					"only files, directories and links to files inside it are copied"
+			cp -L --preserve=timestamps -- "$target" "$dest/$rel" || die "cannot copy $dir/$rel"
+			printf '%s\t%s\t%s\n' "$opt" "$rel" "${target#"$dir"/}" >>"$S/.sandbox/links" ;;
+		*) die "$opt $dir: $rel is a $type: only files, directories and links to files inside it are copied" ;;
+		esac
+	done < <(cd -- "$dir" && find . -mindepth 1 -print0 | sort -z)
+	# What was checked may have changed under the copy: none of it is a link or a node.
+	[[ -z $(find "$dest" -mindepth 1 ! -type f ! -type d -print -quit) ]] ||
+		die "$opt $dir: changed while it was copied"
 }
 
 # --start: the disk as a previous installation left it. The sizes are fixed
@@ -65,7 +100,9 @@ place_files() { # IMAGE [START SIZE] (default: partition 1 at the pre-made start
 make_start_disk() {
 	local img=$S/disk.img id=0b0075ec-0000-4000-8000
 	if [[ $start_state == /* ]]; then
-		cp --sparse=always -- "$start_state" "$img" || die "cannot copy $start_state"
+		local err
+		err=$(cp --sparse=always -- "$start_state" "$img" 2>&1) ||
+			die "--start $start_state: cannot copy it into the scratch space (at most half the memory): ${err##*: }"
 		return
 	fi
 	truncate -s $((disk_sectors * 512)) "$img" || die "cannot make the disk image"
@@ -117,7 +154,7 @@ make_vantor() { # /root/vantor: the sandbox's files, then those of --vantor DIR
 		die "cannot make dos98boot.b"
 	: >"$S/.sandbox/vantor.given"
 	if [[ -n $vantor_dir ]]; then
-		cp -R -- "$vantor_dir/." "$S/vantor/" || die "cannot copy $vantor_dir"
+		copy_data --vantor "$vantor_dir" "$S/vantor"
 		ls -A -- "$vantor_dir" >"$S/.sandbox/vantor.given"
 	fi
 	ls -A "$S/vantor" | grep -vxF -f "$S/.sandbox/vantor.given" >"$S/.sandbox/vantor.made"
@@ -156,7 +193,7 @@ make_root() { # /root: a tmpfs with vantor/ and what the run needs from the real
 				cp -a -- "$p" "$S/.sandbox/from-root$p" || die "cannot copy $p"
 		done
 	fi
-	mount -n -t tmpfs -o mode=0700 sandbox-root /root || die "cannot mount a tmpfs on /root"
+	mount -n -t tmpfs -o "mode=0700,$scratch_opts" sandbox-root /root || die "cannot mount a tmpfs on /root"
 	if ((${#needed[@]})); then
 		cp -a -- "$S/.sandbox/from-root/root/." /root/ && rm -rf "$S/.sandbox/from-root" ||
 			die "cannot copy to /root"
@@ -172,7 +209,7 @@ bind_file() { # FILE NODE DEVDIR: FILE bound over a new NODE under DEVDIR
 
 make_dev() { # /dev: a tmpfs, populated, then moved over the real one
 	local d=$S/.sandbox/dev n
-	mount -n -t tmpfs -o mode=0755 sandbox-dev "$d" || die "cannot mount a tmpfs for /dev"
+	mount -n -t tmpfs -o mode=0755,nosuid,size=1m sandbox-dev "$d" || die "cannot mount a tmpfs for /dev"
 	if ((as_root)); then
 		mknod -m 666 "$d/null" c 1 3 && mknod -m 666 "$d/zero" c 1 5 &&
 			mknod -m 666 "$d/full" c 1 7 && mknod -m 666 "$d/random" c 1 8 &&

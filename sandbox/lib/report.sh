@@ -103,7 +103,7 @@ span() { # NAME OFFSET BYTES: "NAME (FIRST-LAST)"
 # The report, from what the inside left in .sandbox: the warnings, the
 # table before the run, the setup commands, and what the run changed.
 write_report() {
-	local start name h i=0 from
+	local start name h i=0 from opt
 	local -a b a db
 	local -A was
 	[[ -z $vm ]] || vm_heading
@@ -158,6 +158,12 @@ write_report() {
 		unset "was[$name]"
 	done < <(if [[ -n $vm ]]; then vantor_snapshot "$vm_out/vantor"; else vantor_snapshot; fi)
 	for name in "${!was[@]}"; do echo "removed $name"; done | sort
+	[[ -s $S/.sandbox/links ]] || return 0
+	echo "== links followed (their targets' content copied)"
+	while IFS=$'\t' read -r opt name h; do
+		[[ $opt == --vantor ]] && from=$vantor_dir || from=$files_dir
+		echo "$opt $from: $name -> $h"
+	done <"$S/.sandbox/links"
 }
 
 # What fsck.fat -n says of partition 1, when its boot sector is a FAT one.
