@@ -59,9 +59,13 @@ place_files() { # IMAGE [START SIZE] (default: partition 1 at the pre-made start
 	if [[ ! -d $S/.sandbox/files ]]; then
 		mkdir "$S/.sandbox/files" && copy_data --files "$files_dir" "$S/.sandbox/files"
 	fi
-	local -a given=("$S/.sandbox/files"/*)
-	[[ ! -e ${given[0]} ]] || quiet mcopy -s -o -m -i "$at" "${given[@]}" :: ||
-		die "cannot copy the files of $files_dir onto the partition"
+	local f err
+	for f in "$S/.sandbox/files"/*; do
+		[[ -e $f ]] || continue
+		err=$(mcopy -s -o -m -i "$at" "$f" :: 2>&1) ||
+			die "--files $files_dir: cannot copy ${f##*/} onto partition 1 of $((${3-$psize} / 2048)) MB:" \
+				"${err//$'\n'/ }"
+	done
 }
 
 # A directory the user names (--vantor, --files) is data: its regular files

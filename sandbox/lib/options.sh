@@ -50,17 +50,20 @@ parse_options() { # ARGS...: sets the variables of the table and dosprep_args
 	while (($#)); do
 		case $1 in
 		--) shift; break ;;
-		-*) [[ -n ${opt_row[$1]+x} ]] || die "unknown option $1 (see --help)" ;;
+		-*) [[ -n ${opt_row[$1]+x} ]] ||
+			die "unknown option $1 (see --help; dosprep's own arguments go after --)" ;;
 		*) break ;;
 		esac
 		i=${opt_row[$1]} var=${opt_vars[i]} also=${opt_also[i]}
+		[[ -z ${given[${opt_names[i]}]+x} || $var == *'[]' || ${opt_values[i]} == - ]] ||
+			die "option $1 given twice (it takes one value)"
 		given[${opt_names[i]}]=1
 		[[ $also == - ]] || printf -v "${also%%=*}" %s "${also#*=}"
 		case ${opt_values[i]} in
 		-) [[ $var == help ]] && { usage; exit 0; }
 			printf -v "$var" 1 ;;
 		DIR | FILE | PATH) [[ -n ${2-} ]] || die "option $1 needs a value" ;;&
-		*) (($# >= 2)) || die "option $1 needs a value"
+		*) (($# >= 2)) && [[ -z $2 || -z ${opt_row[$2]+x} ]] || die "option $1 needs a value"
 			if [[ $var == *'[]' ]]; then
 				declare -n list=${var%'[]'}
 				list+=("$2")
@@ -93,6 +96,7 @@ check_options() {
 	[[ $ndisks =~ ^$number$ ]] && ndisks=$((10#${BASH_REMATCH[1]})) && ((ndisks <= 99)) ||
 		die "--disks $ndisks: wants a number from 0 to 99"
 	valid_node "$boot" || die "--boot-node $boot: wants a free path under /dev (not $reserved_nodes)"
+	[[ -z $bios_geometry ]] || ((want_boot)) || die "--bios-geometry: only with --boot"
 	if [[ -n $bios_geometry ]]; then
 		[[ $bios_geometry =~ ^$number/$number$ ]] &&
 			((10#${BASH_REMATCH[1]} >= 1 && 10#${BASH_REMATCH[1]} <= 255 &&
@@ -106,11 +110,13 @@ check_options() {
 		((!no_disk)) || die "--boot: there is no disk to boot (--no-disk)"
 	fi
 	if [[ -n $vantor_dir ]]; then
-		[[ -d $vantor_dir ]] || die "--vantor $vantor_dir: no such directory"
+		[[ -e $vantor_dir ]] || die "--vantor $vantor_dir: no such directory"
+		[[ -d $vantor_dir ]] || die "--vantor $vantor_dir: not a directory"
 		vantor_dir=$(readlink -f -- "$vantor_dir")
 	fi
 	if [[ -n $files_dir ]]; then
-		[[ -d $files_dir ]] || die "--files $files_dir: no such directory"
+		[[ -e $files_dir ]] || die "--files $files_dir: no such directory"
+		[[ -d $files_dir ]] || die "--files $files_dir: not a directory"
 		[[ $format != none ]] || die "--files: the partition has no file system (--format none)"
 		files_dir=$(readlink -f -- "$files_dir")
 	fi
@@ -133,7 +139,9 @@ check_start() {
 	*)
 		[[ -f $start_state && -r $start_state ]] ||
 			die "--start $start_state: wants blank, dos, gpt or a readable disk image file"
-		bytes=$(stat -L -c %s -- "$start_state") && ((bytes > 0 && bytes % 512 == 0)) ||
+		bytes=$(stat -L -c %s -- "$start_state") && ((bytes > 0)) ||
+			die "--start $start_state: an empty file, not a disk image"
+		((bytes % 512 == 0)) ||
 			die "--start $start_state: ${bytes:-?} bytes, not a whole number of 512-byte sectors"
 		start_state=$(readlink -f -- "$start_state")
 		start_sectors=$((bytes / 512)) disk_sectors=$((bytes / 512))
@@ -181,18 +189,19 @@ check_vm() {
 	return 0
 }
 
-# --report FILE can be opened for writing (a new FILE is made and removed);
-# checked once the scratch directory, which --keep may hold FILE in, is made.
+# --report FILE: "-", a regular file, or a new file outside /dev that can be
+# made (it is made and removed); checked once the scratch directory, which
+# --keep may hold FILE in, is made.
 check_report() {
-	[[ -z $report || $report == - ]] || writable "$report" ||
-		die "--report $report: cannot write there"
-}
-
-writable() { # FILE
-	if [[ -e $1 ]]; then
-		[[ ! -d $1 ]] && { : >>"$1"; } 2>/dev/null
+	[[ -z $report || $report == - ]] && return
+	local real
+	real=$(readlink -m -- "$report")
+	if [[ -e $report ]]; then
+		[[ -f $report ]] || die "--report $report: not a regular file (a report goes to -, a file or a new file)"
+		{ : >>"$report"; } 2>/dev/null || die "--report $report: cannot write there"
 	else
-		{ : >>"$1"; } 2>/dev/null && rm -f -- "$1"
+		[[ $real != /dev/* ]] || die "--report $report: no such file under /dev (a report goes to -, a file or a new file)"
+		{ : >>"$report"; } 2>/dev/null && rm -f -- "$report" || die "--report $report: cannot write there"
 	fi
 }
 

@@ -60,9 +60,12 @@ partition_table() { # IMAGE [DUMP]: sfdisk --dump of it (or DUMP, kept), under t
 
 boot_fields() { # SECTOR [FILE]: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
 	local f=${2:-$S/disk.img} o=$(($1 * 512)) fat32=0
-	# No 16-bit FAT size but a 32-bit one: FAT32, drive number at 64.
-	if (($(le "$f" $((o + kOffsetSectorsPerFat16)) 2) == 0 &&
-		$(le "$f" $((o + kOffsetSectorsPerFat32)) 4) != 0)); then fat32=1; fi
+	# No 16-bit FAT size, and a 32-bit one or a boot sector's 55 aa: FAT32,
+	# drive number at 64 (dosprep's FAT32 boot area, written over a partition
+	# with no file system, leaves the 32-bit FAT size at 0).
+	if (($(le "$f" $((o + kOffsetSectorsPerFat16)) 2) == 0)) &&
+		{ (($(le "$f" $((o + kOffsetSectorsPerFat32)) 4) != 0)) ||
+			[[ $(hex_bytes "$f" $((o + kOffsetSignature)) 2) == "55 aa" ]]; }; then fat32=1; fi
 	echo "$(le "$f" $((o + kOffsetSectorsPerTrack)) 2) $(le "$f" $((o + kOffsetHeads)) 2)" \
 		"$(le "$f" $((o + kOffsetHiddenSectors)) 4) $(hex_bytes "$f" $((o + kOffsetDriveNumber16)) 1)" \
 		"$(hex_bytes "$f" $((o + kOffsetDriveNumber32)) 1) $fat32"
@@ -169,8 +172,12 @@ write_report() {
 # What fsck.fat -n says of partition 1, when its boot sector is a FAT one.
 fsck_verdict() {
 	local out rc
-	fat_partition1 || return 0
 	echo "== fsck.fat -n /dev/sssd1"
+	if [[ ! -e $part_dev ]] || [[ $(partition1) == none ]]; then
+		echo "not run: there is no partition 1"
+		return
+	fi
+	fat_partition1 || { echo "not run: partition 1 holds no FAT file system"; return; }
 	out=$(fsck.fat -n "$part_dev" 2>&1)
 	rc=$?
 	out=${out//"$part_dev"/\/dev\/sssd1}
@@ -212,7 +219,7 @@ command_output() { # WHAT: the output of every command, one after the other
 # the megabytes, and the partition it would make.
 input_warnings() { # TRACE
 	local line word='' type='' mb='' pstart='' psize_made='' nodata=0 xml=/root/vantor/bootpartition.xml
-	local value digits from='' bytes disk premade="the pre-made partition 1 and "
+	local value digits from='' bytes disk premade="the pre-made partition 1 and " fallback=''
 	while IFS= read -r line; do
 		if [[ $line =~ ^\ {7}__String_(.*)__nBootType_(-?[0-9]+)__nIsATA_[0-9]+__$ ]]; then
 			word=${BASH_REMATCH[1]} type=${BASH_REMATCH[2]}
@@ -222,8 +229,10 @@ input_warnings() { # TRACE
 			pstart=${BASH_REMATCH[1]} psize_made=${BASH_REMATCH[2]}
 		elif [[ $line == "Error: dosprep could not find data"* ]]; then
 			nodata=1
+		elif [[ $line =~ ^Error:\ dosprep\ partition\ size\ (-?[0-9]+)\ MB\ gives\ no\ valid\ sector\ count ]]; then
+			fallback=${BASH_REMATCH[1]}
 		fi
-	done <"$1"
+	done < <(cat -- "$1" "$1.err" 2>/dev/null)
 
 	# The value as written, for the message (the number is dosprep's), and
 	# its digits without leading zeros.
@@ -237,6 +246,14 @@ input_warnings() { # TRACE
 		echo "warning: <megabytesize> \"$(visible "$value")\" is not plain digits: dosprep makes $mb MB of it${psize_made:+ ($psize_made sectors)}"
 	elif [[ -n $mb && ${digits:-0} != "$mb" ]]; then
 		echo "warning: <megabytesize> $value does not fit 32 bits: dosprep makes $mb MB of it${psize_made:+ ($psize_made sectors)}"
+	elif [[ -n $fallback ]]; then
+		if ((fallback == 0)); then
+			line="asks for no space"
+		else
+			line="gives $fallback MB, whose sectors, rounded up to whole cylinders, do not fit 32 bits"
+		fi
+		echo "warning: <megabytesize> $(visible "$value") $line: dosprep makes partition 1 its default size," \
+			"${psize_made:-4292902} sectors"
 	elif [[ -n $mb && $mb != "$size" ]]; then
 		grep -qxF bootpartition.xml "$S/.sandbox/vantor.given" && from=" (from --vantor $vantor_dir)"
 		[[ -z $start_state ]] || premade=

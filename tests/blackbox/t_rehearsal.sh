@@ -12,13 +12,13 @@ report() {  # SANDBOX-OPTIONS ARGS: the report and check output of a rehearsal
     run_in "$1 --report -" "$(mktemp -u "$WORK/r.XXXXXX")" $2 2>/dev/null </dev/null
 }
 boot_lines() { report "$@" | sed -n 's/^== boot under a BIOS of //p; $p' | paste -sd' '; }
-G='--geometry 255/63/1000 --size 400 --boot'
 MK="--setup 'dosprep --sfdisk32' --setup 'mkfs.fat -F 32 /dev/sssd1'"
 if command -v qemu-system-x86_64 >/dev/null; then
     # The BIOS's own geometry: 128 heads for 2 GiB, 255 for 7.7 GiB.
     #      name                      sandbox options                                 arguments  BIOS, last line
     while IFS='|' read -r name opts args want; do
-        expect "${name%"${name##*[! ]}"}" "$(boot_lines "$G $opts" "$args")" "$want"
+        [[ $opts == *--geometry* ]] || opts="--geometry 255/63/1000 --size 400 $opts"
+        expect "${name%"${name##*[! ]}"}" "$(boot_lines "--boot $opts" "$args")" "$want"
     done <<ROWS
 FAT32 prepared, BIOS 255/63 |--setup 'dosprep --sfdisk32'                       |--write32 |255/63 booted
 FAT32 prepared, BIOS 16/63  |--setup 'dosprep --sfdisk32' --bios-geometry 16/63 |--write32 |16/63 did not boot
@@ -62,7 +62,16 @@ past the disk   |--geometry 255/63/100 --size 1000             |warning: the par
 short templates |--setup 'truncate -s 3071 /root/vantor/dos98boot.b; truncate -s 511 /root/vantor/dosboot.b' |warning: dos98boot.b has 3071 bytes, less than the 6 sectors (3072 bytes) of the FAT32 boot area that dosprep writes from it\nwarning: dosboot.b has 511 bytes, less than the sector (512 bytes) that dosprep writes from it
 controller      |--ssprimary-raw $'SCSI\r'                      |warning: ssprimary's first line "SCSI\\\\r" names no known controller (KLARN, TOVRIXAR, SCSI, ATA): dosprep takes it as none and stamps no drive numbers
 --vantor size   |--vantor $WORK/v200                            |warning: bootpartition.xml (from --vantor $WORK/v200) asks for 200 MB, while --size made the pre-made partition 1 and the volume of dos98boot.b 100 MB
+default size    |--size 1048573 --format none                  |warning: <megabytesize> 1048573 gives 1048573 MB, whose sectors, rounded up to whole cylinders, do not fit 32 bits: dosprep makes partition 1 its default size, 4292902 sectors
+size 0          |--setup "printf '<megabytesize>0<' >$X"       |warning: <megabytesize> 0 asks for no space: dosprep makes partition 1 its default size, 4292902 sectors
 ROWS
+
+# FAT32's boot area written over a partition with no file system: the drive
+# number at 64, and fsck says why it did not run.
+expect "FAT32 over nothing" "$(report "--start gpt --geometry 255/63/1000 --size 400 --setup 'dosprep --sfdisk32'" --write32 |
+    grep -A2 '^drive number')" "drive number (64, FAT32): 00 -> 80
+== fsck.fat -n /dev/sssd1
+not run: partition 1 holds no FAT file system"
 
 # Every setup and check command with its output and status: a setup's
 # dosprep whose sfdisk failed still ends with 0.
@@ -86,22 +95,33 @@ expect "vantor files" "$(report "--vantor $WORK/mine" -v | grep -e '^from --vant
     "from --vantor ($WORK/mine): ssprimary
 made by the sandbox: bootpartition.xml dos98boot.b dosboot.b"
 
+: >"$WORK/empty.img" && mkdir -p "$WORK/none" "$WORK/big" && head -c 45M /dev/urandom >"$WORK/big/BIG.BIN"
 # Values refused before anything runs, and numbers read as decimal with
 # their leading zeros: what the sandbox says, then its status.
 while IFS='|' read -r name opts want; do
     expect "${name%"${name##*[! ]}"}" "$(run_in "--binary /bin/true $opts" "$(mktemp -u "$WORK/v.XXXXXX")" 2>&1 </dev/null) / $?" "$want"
-done <<'ROWS'
+done <<ROWS
 empty --keep           |--keep ''                      |dosprep-sandbox: option --keep needs a value / 125
 --report, no directory |--report /nonexistent-dir/r    |dosprep-sandbox: --report /nonexistent-dir/r: cannot write there / 125
 --report under /proc   |--report /proc/sandbox-report  |dosprep-sandbox: --report /proc/sandbox-report: cannot write there / 125
 disks past z           |--boot-node /dev/sdz --disks 3 |dosprep-sandbox: --disks 3: the names of following disks count up the last character of /dev/sdz and would run past z / 125
 disks up to z          |--boot-node /dev/sdx --disks 2 --check 'ls /dev/sdz' |/dev/sdz / 0
 --size with zeros      |--size 0100 --check 'grep -o "<megabytesize>[0-9]*" /root/vantor/bootpartition.xml' |<megabytesize>100 / 0
---geometry with zeros  |--geometry 0255/063/01000 --check 'cat $DOSPREP_SANDBOX_DIR/geometry' |255/63/1000 / 0
+--geometry with zeros  |--geometry 0255/063/01000 --check 'cat \$DOSPREP_SANDBOX_DIR/geometry' |255/63/1000 / 0
 --start with --format  |--start blank --format 16        |dosprep-sandbox: --format: there is no pre-made partition with --start / 125
 --start with --no-disk |--start blank --no-disk          |dosprep-sandbox: --start: there is no disk (--no-disk) / 125
 --start too small      |--start dos --geometry 255/63/100 |dosprep-sandbox: --start dos: the disk of --geometry 255/63/100 holds 1606500 sectors, this state needs 2101248 / 125
 empty --start          |--start ''                        |dosprep-sandbox: --start '': wants blank, dos, gpt or a disk image file / 125
+empty --start file     |--start $WORK/empty.img           |dosprep-sandbox: --start $WORK/empty.img: an empty file, not a disk image / 125
+--report to a device   |--report /dev/full                |dosprep-sandbox: --report /dev/full: not a regular file (a report goes to -, a file or a new file) / 125
+--report, new in /dev  |--report /dev/sandbox-report      |dosprep-sandbox: --report /dev/sandbox-report: no such file under /dev (a report goes to -, a file or a new file) / 125
+--report twice         |--report - --report r             |dosprep-sandbox: option --report given twice (it takes one value) / 125
+--vm, no value         |--vm --size 4                     |dosprep-sandbox: option --vm needs a value / 125
+dosprep's option first |--report - --sfdisk32             |dosprep-sandbox: unknown option --sfdisk32 (see --help; dosprep's own arguments go after --) / 125
+--bios-geometry alone  |--bios-geometry 255/63            |dosprep-sandbox: --bios-geometry: only with --boot / 125
+--files of a file      |--files $WORK/empty.img           |dosprep-sandbox: --files $WORK/empty.img: not a directory / 125
+--files, empty         |--files $WORK/none --check 'echo ok' |ok / 0
+--files too big        |--size 40 --files $WORK/big       |dosprep-sandbox: --files $WORK/big: cannot copy BIG.BIN onto partition 1 of 40 MB: Disk full / 125
 ROWS
 
 finish

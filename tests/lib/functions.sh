@@ -44,7 +44,9 @@ run_in() {  # OPTS KEEP ARGS...
     shift 2
     if [ "$opts" = - ]; then "$BIN" "$@"; return; fi
     eval "set -- $opts -- \"\$@\""
-    "$SANDBOX" --binary "$BIN" --keep "$keep" "$@"
+    [[ " $opts " == *" --binary "* ]] || set -- --binary "$BIN" "$@"
+    [[ " $opts " == *" --keep "* ]] || set -- --keep "$keep" "$@"
+    "$SANDBOX" "$@"
 }
 mask() { sed -E 's/0x[0-9a-f]{9,}/0xPTR/g' "$@"; }
 expected() { case $1 in @*) cat "$EXPECTED/${1#@}" ;; *) printf '%b' "$1" ;; esac | mask; }
