@@ -44,6 +44,22 @@ add_custom_target(dosprep-docs ALL DEPENDS ${dosprep_gz})
 install(FILES ${dosprep_gen}/changelog.gz ${dosprep_pkg}/copyright DESTINATION ${DOSPREP_DOCDIR})
 install(FILES ${dosprep_pkg}/lintian-overrides DESTINATION share/lintian/overrides RENAME dosprep)
 
+# The release archive for installation environments without the GNU C
+# library: cpack -G TGZ in a DOSPREP_STATIC build. Its own component, left
+# out of cmake --install and of the Debian package; unpacked anywhere, its
+# bin/dosprep finds ../lib/dosprep/bin/sfdisk (src/toolpath.cpp).
+if(DOSPREP_STATIC)
+  install(TARGETS dosprep RUNTIME DESTINATION bin COMPONENT static EXCLUDE_FROM_ALL)
+  install(TARGETS dosprep_sfdisk RUNTIME DESTINATION lib/dosprep/bin COMPONENT static EXCLUDE_FROM_ALL)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/dosprep.8 DESTINATION share/man/man8
+          COMPONENT static EXCLUDE_FROM_ALL)
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/COPYING DESTINATION . COMPONENT static EXCLUDE_FROM_ALL)
+  string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" dosprep_platform)
+  set(CPACK_DOSPREP_ARCHIVE_NAME dosprep-${PROJECT_VERSION}-${dosprep_platform}-static)
+endif()
+set(CPACK_DOSPREP_STATIC ${DOSPREP_STATIC})
+set(CPACK_PROJECT_CONFIG_FILE ${dosprep_pkg}/cpack-generators.cmake)
+
 # cpack -G DEB, from the build directory.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dosprep)

@@ -57,11 +57,17 @@ vm_identity() { # partition 1 as the table has it, and a digest of its first sec
 	echo "$part $(dd if="$S/disk.img" bs=512 skip="${part%% *}" count=1 status=none 2>/dev/null | sha256sum)"
 }
 
-# The report's first lines: the kernel, the boot disk's node and driver, and
-# the geometry HDIO_GETGEO gave dosprep.
+# The report's first lines: the kernel, the boot disk's node and driver, the
+# geometry HDIO_GETGEO gave dosprep, and whether dosprep came into the VM as
+# a static program or with the host's C library.
 vm_heading() {
 	echo "== kernel $(<"$vm_out/kernel"), boot disk on $vm as $boot, HDIO_GETGEO $(<"$vm_out/geometry")"
 	[[ ! -s $vm_out/busy ]] || echo "== partition 1 kept busy during the setup and dosprep: $(<"$vm_out/busy")"
+	if static_program "$binary"; then
+		echo "== dosprep: statically linked"
+	else
+		echo "== dosprep: dynamically linked (the host's C library went into the VM)"
+	fi
 }
 
 # Partition 1 as the kernel saw it after dosprep, and a warning when the
