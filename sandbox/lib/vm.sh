@@ -5,6 +5,12 @@
 
 vm_out=$S/.sandbox/vm # what the guest recorded (vm-run's out directory)
 
+# What the guest recorded in NAME: read only from a regular file (vm/results
+# makes nothing else; a name missing fails).
+vm_read() { # NAME
+	[[ -f $vm_out/$1 && ! -L $vm_out/$1 ]] && cat -- "$vm_out/$1"
+}
+
 vm_payload() { # DOSPREP-ARGS...: the payload directory vm-run takes
 	local p=$S/.sandbox/payload
 	mkdir -p "$p" && cp -R -- "$S/vantor" "$p/vantor" || die "cannot make the VM's payload"
@@ -21,8 +27,8 @@ vm_payload() { # DOSPREP-ARGS...: the payload directory vm-run takes
 vm_commands() { # WHAT
 	local n=1
 	while [[ -e $vm_out/$1.$n.status ]]; do
-		cp -- "$vm_out/$1.$n.out" "$S/.sandbox/$1.$n.log" &&
-			cp -- "$vm_out/$1.$n.status" "$S/.sandbox/$1.$n.status" || die "cannot read the VM's results"
+		vm_read "$1.$n.out" >"$S/.sandbox/$1.$n.log" &&
+			vm_read "$1.$n.status" >"$S/.sandbox/$1.$n.status" || die "cannot read the VM's results"
 		n=$((n + 1))
 	done
 }
@@ -30,9 +36,9 @@ vm_commands() { # WHAT
 vm_setup_failed() { # the last setup command ran and failed: as lib/inside says it
 	local n=1
 	while [[ -e $vm_out/setup.$((n + 1)).status ]]; do n=$((n + 1)); done
-	printf '%s: setup command failed (status %d): %s\n' "$prog" "$(<"$vm_out/setup.$n.status")" \
+	printf '%s: setup command failed (status %s): %s\n' "$prog" "$(vm_read "setup.$n.status")" \
 		"${setups[n - 1]}" >&2
-	cat "$vm_out/setup.$n.out" >&2
+	vm_read "setup.$n.out" >&2
 	exit 125
 }
 
@@ -61,8 +67,8 @@ vm_identity() { # partition 1 as the table has it, and a digest of its first sec
 # geometry HDIO_GETGEO gave dosprep, and whether dosprep came into the VM as
 # a static program or with the host's C library.
 vm_heading() {
-	echo "== kernel $(<"$vm_out/kernel"), boot disk on $vm as $boot, HDIO_GETGEO $(<"$vm_out/geometry")"
-	[[ ! -s $vm_out/busy ]] || echo "== partition 1 kept busy during the setup and dosprep: $(<"$vm_out/busy")"
+	echo "== kernel $(vm_read kernel), boot disk on $vm as $boot, HDIO_GETGEO $(vm_read geometry)"
+	[[ -z $(vm_read busy) ]] || echo "== partition 1 kept busy during the setup and dosprep: $(vm_read busy)"
 	if static_program "$binary"; then
 		echo "== dosprep: statically linked"
 	else
@@ -75,7 +81,7 @@ vm_heading() {
 # could not re-read the table), and /dev/sssd1 still led there.
 vm_kernel_view() {
 	local kernel disk
-	kernel=$(<"$vm_out/part1") disk=$(partition1)
+	kernel=$(vm_read part1) disk=$(partition1)
 	if [[ $kernel == none ]]; then
 		echo "== partition 1 as the kernel sees it: none"
 	else
@@ -102,22 +108,22 @@ vm_main() { # DOSPREP-ARGS...
 	[[ -z $modules_dir ]] || opts+=(--modules "$modules_dir")
 	"$vm_tools/vm-run" --driver "$vm" --disk "$S/disk.img" --binary "$binary" --geoprobe "$geoprobe" \
 		--payload "$S/.sandbox/payload" --out "$vm_out" --timeout 600 "${opts[@]}" || exit 125
-	case $(<"$vm_out/complete") in
+	case $(vm_read complete) in
 	ok) ;;
 	"setup failed") vm_setup_failed ;;
 	*) die "the VM found no boot disk on $vm (console: $vm_out/console.log, with --keep)" ;;
 	esac
-	boot=/dev/$(<"$vm_out/node")
-	cp -- "$vm_out/geometry" "$S/geometry" # what the kernel's driver answered, for --keep
+	boot=/dev/$(vm_read node)
+	vm_read geometry >"$S/geometry" # what the kernel's driver answered, for --keep
 	vm_commands setup
 	vm_commands check
 	if [[ -e $vm_out/dosprep.out ]]; then
-		cat "$vm_out/dosprep.out"
+		vm_read dosprep.out
 	else
-		cat "$vm_out/dosprep.stdout" 2>/dev/null
-		cat "$vm_out/dosprep.stderr" >&2 2>/dev/null
+		vm_read dosprep.stdout
+		vm_read dosprep.stderr >&2
 	fi
-	rc=$(<"$vm_out/dosprep.status") || rc=125
+	rc=$(vm_read dosprep.status) && [[ $rc =~ ^[0-9]{1,3}$ ]] && ((rc <= 255)) || rc=125
 	echo "$rc" >"$out/rc"
 	((want_boot)) && vm_boot_files_again "$was"
 
@@ -125,7 +131,8 @@ vm_main() { # DOSPREP-ARGS...
 	part=$(partition1)
 	[[ $part == none ]] || { copy_into_file $part && part_dev=$S/partition.img; } ||
 		die "cannot copy partition 1"
-	[[ ! -e $vm_out/boot.before ]] || boot_fields 0 "$vm_out/boot.before" >"$S/.sandbox/boot.before"
+	[[ ! -f $vm_out/boot.before || -L $vm_out/boot.before ]] ||
+		boot_fields 0 "$vm_out/boot.before" >"$S/.sandbox/boot.before"
 	png=''
 	[[ -z $keep ]] || { png=$out/keep/boot-screen.png && mkdir -p "$out/keep"; }
 	if ((want_report)); then
