@@ -7,25 +7,29 @@
  *   DOSPREP_SANDBOX_GEOMETRY       "H/S/C" to report that geometry, or "fail"
  *                                  to fail with ENOTTY as a node that is no
  *                                  disk does
+ *   DOSPREP_SANDBOX_PARTITION      a file holding "START SIZE" (or "none") of
+ *                                  partition 1, whose node /dev/sssd1 then
+ *                                  answers as a kernel's partition does: the
+ *                                  disk's geometry, with its own start
  *
- * An fd refers to the boot disk when it is the same block device (st_rdev)
- * or the same file (st_dev, st_ino).  Everything else goes to the real
- * ioctl.
+ * An fd refers to the boot disk (or partition 1) when it is the same block
+ * device (st_rdev) or the same file (st_dev, st_ino).  Everything else goes
+ * to the real ioctl.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <linux/hdreg.h>
 #include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
 typedef int (*ioctl_fn)(int, unsigned long, ...);
 
-static int is_boot_disk(int fd)
+static int is_node(int fd, const char *path)
 {
-    const char *path = getenv("DOSPREP_SANDBOX_GEOMETRY_DISK");
     struct stat want, have;
 
     if (!path || !*path || stat(path, &want) != 0 || fstat(fd, &have) != 0)
@@ -33,6 +37,21 @@ static int is_boot_disk(int fd)
     if (S_ISBLK(want.st_mode))
         return S_ISBLK(have.st_mode) && have.st_rdev == want.st_rdev;
     return have.st_dev == want.st_dev && have.st_ino == want.st_ino;
+}
+
+/* Partition 1's start from the file the sandbox keeps; 0 when it has none. */
+static int partition_start(unsigned long *start)
+{
+    const char *path = getenv("DOSPREP_SANDBOX_PARTITION");
+    unsigned long size;
+    FILE *f;
+    int ok;
+
+    if (!path || !*path || !(f = fopen(path, "r")))
+        return 0;
+    ok = fscanf(f, "%lu %lu", start, &size) == 2;
+    fclose(f);
+    return ok;
 }
 
 /* Parses "H/S/C"; returns 0 unless all three fit struct hd_geometry. */
@@ -65,7 +84,12 @@ static int fake_getgeo(int fd, void *arg, int *ret)
     const char *mode = getenv("DOSPREP_SANDBOX_GEOMETRY");
     struct hd_geometry geo;
 
-    if (!mode || !is_boot_disk(fd))
+    unsigned long start = 0;
+
+    if (!mode)
+        return 0;
+    if (!is_node(fd, getenv("DOSPREP_SANDBOX_GEOMETRY_DISK")) &&
+        !(partition_start(&start) && is_node(fd, "/dev/sssd1")))
         return 0;
     if (!parse_geometry(mode, &geo)) {
         errno = ENOTTY;
@@ -74,6 +98,7 @@ static int fake_getgeo(int fd, void *arg, int *ret)
         errno = EFAULT;
         *ret = -1;
     } else {
+        geo.start = start;
         *(struct hd_geometry *)arg = geo;
         *ret = 0;
     }

@@ -17,8 +17,10 @@ sb() { "$SANDBOX" --preload "$BUILD/libdosprep-geometry.so" --keep "$WORK/k$((PA
 
 expect "geometry" "$(sb --geometry 0/129/99 --binary "$PROBE")" "0 129 99 0"
 expect "--no-geometry" "$(sb --no-geometry --binary "$PROBE") / $?" "ioctl failed: Inappropriate ioctl for device / 1"
-# Other nodes keep what the kernel says.
-expect "partition node" "$(sb --binary "$PROBE" -- /dev/sssd1)" "ioctl failed: Inappropriate ioctl for device"
+# Partition 1 answers as a kernel's partition does: the disk's geometry and
+# its own start; other nodes keep what the kernel says.
+expect "partition node" "$(sb --binary "$PROBE" -- /dev/sssd1)" "255 63 1024 63"
+expect "other node" "$(sb --binary "$PROBE" -- /dev/null)" "ioctl failed: Inappropriate ioctl for device"
 # /dev/sssd1 follows partition 1 to where a command moved it.
 expect "partition moved" "$(sb --binary /bin/bash --setup 'echo start=2048,size=8 | sfdisk -q /dev/sssd' -- \
     -c 'blockdev --getsz /dev/sssd1; cmp /dev/sssd1 <(dd if=/dev/sssd skip=2048 count=8 status=none) && echo same')" "8

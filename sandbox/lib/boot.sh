@@ -7,7 +7,7 @@ boot_section() { # IMAGE [PNG]: the section's text; a picture of the screen in P
 	local png=() geo=() ctl=() out first hs=unknown err=$S/.sandbox/boot.err
 	[[ -z ${2-} ]] || png=(--png "$2")
 	[[ -z $bios_geometry ]] || geo=("$bios_geometry")
-	[[ -z $vm ]] || ctl=(--controller "$vm") # booted through the kind of controller the kernel saw
+	[[ ! -f $rec/driver ]] || ctl=(--controller "$(<"$rec/driver")") # through the controller the kernel saw
 	out=$("$boot_tools/bootcheck" "${ctl[@]}" --mbr "$boot_bins/mbr.bin" "${png[@]}" "$1" "${geo[@]}" 2>"$err")
 	# bootcheck's first line names the geometry the BIOS gave.
 	first=${out%%$'\n'*}

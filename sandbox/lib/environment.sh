@@ -7,6 +7,10 @@
 label_id=0b0075ec # disk identifier of the pre-made partition table
 boot_file=BOOTMSG.TXT # the file the sample boot programs load and show
 
+boot_file_note() { # under the setup command that made a new file system on partition 1
+	echo "the sandbox put $boot_file back on the new file system of partition 1, for the boot check"
+}
+
 quiet() { # runs a command, showing its output only when it fails
 	local out
 	out=$("$@" 2>&1) || die "$1 failed: $out"

@@ -47,15 +47,16 @@ partition1_start() { # [IMAGE]
 	echo "${part%% *}"
 }
 
-partition_table() { # IMAGE [DUMP]: sfdisk --dump of it (or DUMP, kept), under the names dosprep sees
-	local line
+partition_table() { # DUMP: a table the run recorded, under the names dosprep sees
+	local line dev
+	dev=$(<"$rec/disk.dev")
 	while IFS= read -r line; do
 		if [[ $line == device:* ]]; then
-			echo "device: /dev/sssd -> $boot"
+			echo "device: /dev/sssd -> $(<"$rec/boot.node")"
 		else
-			echo "${line//"$1"/\/dev\/sssd}"
+			echo "${line//"$dev"/\/dev\/sssd}"
 		fi
-	done < <(if [[ -n ${2-} ]]; then cat -- "$2"; else /usr/sbin/sfdisk --dump "$1" 2>&1; fi)
+	done <"$1"
 }
 
 boot_fields() { # SECTOR [FILE]: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
@@ -71,62 +72,44 @@ boot_fields() { # SECTOR [FILE]: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of th
 		"$(hex_bytes "$f" $((o + kOffsetDriveNumber32)) 1) $fat32"
 }
 
-vantor_snapshot() { # [DIR]: one "NAME<TAB>SHA256" line per entry of DIR (/root/vantor)
-	local dir=${1:-/root/vantor}
-	[[ -d $dir ]] || return 0
-	(
-		cd "$dir" || exit 0
-		shopt -s nullglob dotglob
-		for f in *; do
-			if [[ -f $f && ! -L $f ]]; then
-				h=$(sha256sum <"$f" 2>/dev/null) && h=${h%% *} || h=unreadable
-			elif [[ -d $f ]]; then
-				h=directory
-			else
-				h=other
-			fi
-			printf '%s\t%s\n' "$f" "$h"
-		done
-	)
-}
-
-snapshot_before() { # into .sandbox/*.before
-	local n
-	vantor_snapshot >"$S/.sandbox/vantor.before"
-	boot_fields "$(partition1_start)" >"$S/.sandbox/boot.before"
-	for n in "${disk_nodes[@]}"; do
-		hex_bytes "$S/disks/$(disk_file "$n")" $kOffsetDriveStamp 4
-	done >"$S/.sandbox/disks.before"
+stamp_bytes() { # DISK-IMAGE: the drive stamp of its first sector
+	hex_bytes "$1" $kOffsetDriveStamp 4
 }
 
 span() { # NAME OFFSET BYTES: "NAME (FIRST-LAST)"
 	echo "$1 ($2-$(($2 + $3 - 1)))"
 }
 
-# The report, from what the inside left in .sandbox: the warnings, the
-# table before the run, the setup commands, and what the run changed.
+# The report, from the record of the run ($rec) and the disk as the run left
+# it: the machine's own lines, the warnings, the table before the run, the
+# setup commands, and what the run changed.
 write_report() {
-	local start name h i=0 from opt
-	local -a b a db
+	local start name h from opt
+	local -a b a
 	local -A was
-	[[ -z $vm ]] || vm_heading
-	if [[ -s $S/.sandbox/warnings ]]; then
+	if [[ -f $rec/kernel ]]; then
+		echo "== kernel $(<"$rec/kernel"), boot disk on $(<"$rec/driver") as $(<"$rec/boot.node")," \
+			"HDIO_GETGEO $(<"$rec/geometry")"
+		[[ ! -s $rec/busy ]] || echo "== partition 1 kept busy during the setup and dosprep: $(<"$rec/busy")"
+		[[ ! -s $rec/linkage ]] || echo "== dosprep: $(<"$rec/linkage")"
+	fi
+	if [[ -s $rec/warnings ]]; then
 		echo "== warnings"
-		cat "$S/.sandbox/warnings"
+		cat "$rec/warnings"
 	fi
 	echo "== partition table before the run"
-	cat "$S/.sandbox/table.before"
-	command_sections setup "${setups[@]}"
+	partition_table "$rec/table.start"
+	command_sections setup
 	echo "== partition table after the run"
-	partition_table "$S/disk.img"
-	[[ -z $vm ]] || vm_kernel_view
+	partition_table "$rec/table.after"
+	[[ ! -f $rec/part1 ]] || kernel_view
 
 	if start=$(partition1_start); then
 		echo "== boot sector of partition 1 at sector $start (before -> after)"
 	else
 		echo "== boot sector at sector $start, there being no partition 1 (before -> after)"
 	fi
-	read -ra b <"$S/.sandbox/boot.before"
+	read -ra b <<<"$(boot_fields 0 "$rec/boot.before")"
 	read -ra a <<<"$(boot_fields "$start")"
 	echo "$(span "sectors per track" $kOffsetSectorsPerTrack 2): ${b[0]} -> ${a[0]}"
 	echo "$(span heads $kOffsetHeads 2): ${b[1]} -> ${a[1]}"
@@ -138,20 +121,18 @@ write_report() {
 	fi
 	fsck_verdict
 
-	if [[ -z $vm ]]; then # the VM has no following disks
+	if [[ -f $rec/disks.before ]]; then # the VM has no following disks
 		echo "== following disks, bytes $kOffsetDriveStamp-$((kOffsetDriveStamp + 3)) (before -> after)"
-		mapfile -t db <"$S/.sandbox/disks.before"
-		for name in "${disk_nodes[@]}"; do
-			echo "$name: ${db[i]} -> $(hex_bytes "$S/disks/$(disk_file "$name")" $kOffsetDriveStamp 4)"
-			i=$((i + 1))
-		done
+		while read -r name h; do
+			echo "$name: $h -> $(stamp_bytes "$S/disks/$(disk_file "$name")")"
+		done <"$rec/disks.before"
 	fi
 
 	echo "== vantor files (sha256)"
 	[[ -z $vantor_dir ]] || from=" ($vantor_dir)"
 	echo "from --vantor${from-}: $(paste -sd' ' "$S/.sandbox/vantor.given" | grep . || echo none)"
 	echo "made by the sandbox: $(paste -sd' ' "$S/.sandbox/vantor.made" | grep . || echo none)"
-	while IFS=$'\t' read -r name h; do was[$name]=$h; done <"$S/.sandbox/vantor.before"
+	while IFS=$'\t' read -r name h; do was[$name]=$h; done <"$rec/vantor.before"
 	while IFS=$'\t' read -r name h; do
 		if [[ -z ${was[$name]+x} ]]; then
 			echo "created $name $h"
@@ -159,7 +140,7 @@ write_report() {
 			echo "changed $name ${was[$name]} -> $h"
 		fi
 		unset "was[$name]"
-	done < <(if [[ -n $vm ]]; then vantor_snapshot "$vm_out/vantor"; else vantor_snapshot; fi)
+	done <"$rec/vantor.after"
 	for name in "${!was[@]}"; do echo "removed $name"; done | sort
 	[[ -s $S/.sandbox/links ]] || return 0
 	echo "== links followed (their targets' content copied)"
@@ -190,27 +171,55 @@ fat_partition1() { # true when /dev/sssd1 starts with a FAT boot sector
 		$(le "$part_dev" $kOffsetBytesPerSector 2) == 512 ]]
 }
 
-# Each --setup or --check command, its output and its status, from what
-# run_commands kept: .sandbox/WHAT.N.log, .status and .note (if any).
-command_sections() { # WHAT CMD...
-	local what=$1 cmd n=0 f
-	shift
-	for cmd; do
-		n=$((n + 1)) f=$S/.sandbox/$what.$n
-		echo "== $what: ${cmd//$'\n'/ }"
-		cat "$f.log"
-		[[ -z $(tail -c1 "$f.log") ]] || echo # a last line without its line end
+# Each --setup or --check command, its output and its status, from the
+# record: WHAT.N.cmd, .out, .status and .note (if any).
+command_sections() { # WHAT
+	local cmd n=1 f
+	while f=$rec/$1.$n && [[ -f $f.status ]]; do
+		cmd=$(<"$f.cmd")
+		echo "== $1: ${cmd//$'\n'/ }"
+		cat "$f.out"
+		[[ -z $(tail -c1 "$f.out") ]] || echo # a last line without its line end
 		[[ ! -e $f.note ]] || cat "$f.note"
 		echo "status $(<"$f.status")"
+		n=$((n + 1))
 	done
 }
 
 command_output() { # WHAT: the output of every command, one after the other
 	local f n=1
-	while f=$S/.sandbox/$1.$n.log && [[ -e $f ]]; do
+	while f=$rec/$1.$n.out && [[ -f $f ]]; do
 		cat "$f"
 		n=$((n + 1))
 	done
+}
+
+# A setup command failed: the last in the record. What it printed goes to
+# standard error, and the rehearsal ends with 125.
+setup_failed() {
+	local n=1
+	while [[ -f $rec/setup.$((n + 1)).status ]]; do n=$((n + 1)); done
+	printf '%s: setup command failed (status %s): %s\n' "$prog" "$(<"$rec/setup.$n.status")" \
+		"$(<"$rec/setup.$n.cmd")" >&2
+	cat "$rec/setup.$n.out" >&2
+	exit 125
+}
+
+# Partition 1 as the kernel saw it after dosprep, and a warning when the
+# table on the disk says otherwise: the kernel kept its old partition (it
+# could not re-read the table), and what went to /dev/sssd1 went there.
+kernel_view() {
+	local kernel disk
+	kernel=$(<"$rec/part1") disk=$(partition1)
+	if [[ $kernel == none ]]; then
+		echo "== partition 1 as the kernel sees it: none"
+	else
+		echo "== partition 1 as the kernel sees it: start ${kernel% *}, size ${kernel#* }"
+	fi
+	[[ $kernel == "$disk" ]] && return
+	[[ $disk == none ]] && disk="no partition 1" || disk="start ${disk% *}, size ${disk#* }"
+	echo "warning: the table on the disk has $disk: the kernel did not take the new table," \
+		"and what went to /dev/sssd1 went to the kernel's partition 1"
 }
 
 # Warnings: inputs that dosprep reads in a way a person may not expect. What

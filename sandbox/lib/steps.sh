@@ -20,7 +20,9 @@
 # and defines:
 #   step_exec CMD...        runs a command in a child, as the machine needs
 #   step_dosprep ARGS...    execs the dosprep under test (in a child)
-#   step_after WHAT N       after each command (what the machine must follow)
+#   step_before WHAT N      before each --setup and --check command
+#   step_after WHAT N       after each command and dosprep (WHAT dosprep, N 0):
+#                           what the machine must follow
 #   step_before_dosprep     after the setups, before dosprep
 
 # The entries of /root/vantor, NAME<TAB>SHA256 ("directory" or "other" for
@@ -57,6 +59,7 @@ run_list() { # WHAT stop|all: the commands of $steps_in/WHAT.N in order
 	n=1
 	while [ -f "$steps_in/$1.$n" ]; do
 		cp "$steps_in/$1.$n" "$rec/$1.$n.cmd"
+		step_before "$1" "$n"
 		(cd / && step_exec "$step_shell" -c "$(cat "$steps_in/$1.$n")") </dev/null >"$rec/$1.$n.out" 2>&1
 		st=$?
 		echo "$st" >"$rec/$1.$n.status"

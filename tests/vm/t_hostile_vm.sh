@@ -107,9 +107,9 @@ results: from the VM: left out ./vantor/leak: a symbolic link
 results: from the VM: left out big: bigger than 33554432 bytes; $was"
 
 # The same from a real guest: a check plants them in /out, dosprep's
-# output and a vantor file become links to the root-only file.
+# output and another file become links to the root-only file.
 plant="cd /out && for f in dosprep.out dosprep.stdout dosprep.stderr; do rm -f \$f; ln -s $sentinel/secret \$f; done"
-plant+=" && ln -s $sentinel/secret vantor/leak && ln -s $sentinel d && mknod blk b 7 0 && chmod 666 blk && mkfifo fifo"
+plant+=" && ln -s $sentinel/secret leak && ln -s $sentinel d && mknod blk b 7 0 && chmod 666 blk && mkfifo fifo"
 plant+=" && echo x >su && chmod 4755 su && mkdir -m 777 open && echo f >open/f"
 was=$(sentinel)
 "$SANDBOX" --binary "$BIN" --vm ide --keep "$WORK/keep" --check "$plant" --report "$WORK/report" \

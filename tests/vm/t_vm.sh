@@ -27,7 +27,7 @@ while IFS='|' read -r name opts want; do
 done <<ROWS
 ide boots|--vm ide $disk $sfdisk32 --boot|== kernel *, boot disk on ide as /dev/sda, HDIO_GETGEO 255/63/1000 ; /dev/sssd1 : start=          63, size=      822528, type=c, bootable ; == partition 1 as the kernel sees it: start 63, size 822528 ; sectors per track (24-25): * -> 63 ; booted
 nvme does not boot|--vm nvme $disk $sfdisk32 --boot|== kernel *, boot disk on nvme as /dev/nvme0n1, HDIO_GETGEO 64/32/7844 ; == partition 1 as the kernel sees it: start 32, size 819520 ; sectors per track (24-25): * -> 32 ; did not boot
-gpt start ends dos|--vm virtio-blk $disk --start gpt $sfdisk32 --setup 'mkfs.fat -F 32 /dev/sssd1'|label: gpt ; label: dos ; /dev/sssd1 : start=          63, size=      822528, type=c, bootable ; == boot sector of partition 1 at sector 63 (before -> after) ; hidden sectors (28-31): * -> 63
+gpt start ends dos|--vm virtio-blk $disk --start gpt $sfdisk32 --setup 'mkfs.fat -F 32 /dev/sssd1' --check pwd --check \$'echo one\\necho two'|label: gpt ; label: dos ; /dev/sssd1 : start=          63, size=      822528, type=c, bootable ; == boot sector of partition 1 at sector 63 (before -> after) ; hidden sectors (28-31): 63 -> 63 ; == check: pwd ; / ; == check: echo one echo two ; two
 busy keeps 2048|--vm ide $disk --start dos --busy $sfdisk32|== partition 1 kept busy during the setup and dosprep: mounted ; /dev/sssd1 : start=          63, size=      822528, type=c, bootable ; == partition 1 as the kernel sees it: start 2048, size 2097152 ; warning: the table on the disk has start 63, *
 ROWS
 
@@ -36,6 +36,12 @@ ROWS
 expect "merged capture" "$("$SANDBOX" --binary "$BIN" --vm ide $disk -- --debug3 --write32 2>&1 </dev/null |
 	sed -n '1p;7p')" "12+0 records in
 ###    Debug Mode 3  ###"
+
+# The same steps on both machines: what the setup's mkfs.fat wrote and what
+# dosprep then made of it read alike in a simulated run and on ide.
+mk="$disk $sfdisk32 --setup 'mkfs.fat -F 32 /dev/sssd1' --report - -- --write32"
+bootrows() { eval "\"\$SANDBOX\" --binary \"\$BIN\" $1 $mk" 2>/dev/null | sed -n '/^== boot sector/,/^drive number/p'; }
+expect "boot sector rows as simulated" "$(bootrows '--vm ide')" "$(bootrows '')"
 
 # Refused before anything runs: options | message
 while IFS='|' read -r opts want; do
@@ -46,6 +52,10 @@ done <<'ROWS'
 --busy|--busy: only with --vm
 --vm ide --busy|--busy: wants --start dos or gpt (an old partition 1 to keep mounted)
 --vm ide --disk /dev/sdx|--disk: makes no sense with --vm (the VM's kernel makes the disk's nodes and geometry)
---vm ide --setup $'echo a\necho b'|with --vm, setup and check commands and dosprep's arguments are one line each
+--vm ide --kernel /dev|--kernel: /dev: not a kernel image or a Debian kernel package
 ROWS
+echo junk >"$WORK/junk.deb"
+expect "refuses a junk package" "$("$SANDBOX" --binary "$BIN" --vm ide --kernel "$WORK/junk.deb" 2>&1; echo "status $?")" \
+	"dosprep-sandbox: --kernel: cannot unpack $WORK/junk.deb: error: '$WORK/junk.deb' is not a Debian format archive
+status 125"
 finish
