@@ -11,7 +11,7 @@ die() {
 # The run as the options and checks made it: the geometry, the disk and its
 # file system, /root/vantor, the nodes, the commands and what is wanted back.
 state_names=(heads spt cylinders no_geometry size format start_state start_sectors controller ssprimary_raw raw_set
-	boot no_disk no_partition disk_nodes vantor_dir files_dir setups checks
+	boot no_disk no_partition disk_nodes vantor_dir files_dir setups afters checks
 	binary preload argv0 want_report want_boot bios_geometry keep
 	mode as_root boot_bins boot_tools loop_helper host_mntns
 	vm kernel_file modules_dir busy vm_tools geoprobe)

@@ -40,7 +40,7 @@ option_defaults() {
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
 	report='' argv0=dosprep want_boot=0 bios_geometry=''
 	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
-	extra_disks=() setups=() checks=() dosprep_args=()
+	extra_disks=() setups=() afters=() checks=() dosprep_args=()
 	declare -gA given=() # the options on the command line
 }
 

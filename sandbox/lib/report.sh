@@ -104,13 +104,14 @@ write_report() {
 	partition_table "$rec/table.after"
 	[[ ! -f $rec/part1 ]] || kernel_view
 
-	if start=$(partition1_start); then
+	start=$(<"$rec/boot.after.sector")
+	if [[ $start != none ]]; then
 		echo "== boot sector of partition 1 at sector $start (before -> after)"
 	else
-		echo "== boot sector at sector $start, there being no partition 1 (before -> after)"
+		echo "== boot sector at sector $premade_start, there being no partition 1 (before -> after)"
 	fi
 	read -ra b <<<"$(boot_fields 0 "$rec/boot.before")"
-	read -ra a <<<"$(boot_fields "$start")"
+	read -ra a <<<"$(boot_fields 0 "$rec/boot.after")"
 	echo "$(span "sectors per track" $kOffsetSectorsPerTrack 2): ${b[0]} -> ${a[0]}"
 	echo "$(span heads $kOffsetHeads 2): ${b[1]} -> ${a[1]}"
 	echo "$(span "hidden sectors" $kOffsetHiddenSectors 4): ${b[2]} -> ${a[2]}"
@@ -142,12 +143,14 @@ write_report() {
 		unset "was[$name]"
 	done <"$rec/vantor.after"
 	for name in "${!was[@]}"; do echo "removed $name"; done | sort
-	[[ -s $S/.sandbox/links ]] || return 0
-	echo "== links followed (their targets' content copied)"
-	while IFS=$'\t' read -r opt name h; do
-		[[ $opt == --vantor ]] && from=$vantor_dir || from=$files_dir
-		echo "$opt $from: $name -> $h"
-	done <"$S/.sandbox/links"
+	if [[ -s $S/.sandbox/links ]]; then
+		echo "== links followed (their targets' content copied)"
+		while IFS=$'\t' read -r opt name h; do
+			[[ $opt == --vantor ]] && from=$vantor_dir || from=$files_dir
+			echo "$opt $from: $name -> $h"
+		done <"$S/.sandbox/links"
+	fi
+	command_sections after
 }
 
 # What fsck.fat -n says of partition 1, when its boot sector is a FAT one.
@@ -194,14 +197,15 @@ command_output() { # WHAT: the output of every command, one after the other
 	done
 }
 
-# A setup command failed: the last in the record. What it printed goes to
-# standard error, and the rehearsal ends with 125.
-setup_failed() {
-	local n=1
-	while [[ -f $rec/setup.$((n + 1)).status ]]; do n=$((n + 1)); done
-	printf '%s: setup command failed (status %s): %s\n' "$prog" "$(<"$rec/setup.$n.status")" \
-		"$(<"$rec/setup.$n.cmd")" >&2
-	cat "$rec/setup.$n.out" >&2
+# A setup or --after command failed: the last of its kind in the record.
+# What it printed goes to standard error, and the rehearsal ends with 125.
+command_failed() {
+	local what n=1
+	what=$(<"$rec/failed")
+	while [[ -f $rec/$what.$((n + 1)).status ]]; do n=$((n + 1)); done
+	printf '%s: %s command failed (status %s): %s\n' "$prog" "$what" "$(<"$rec/$what.$n.status")" \
+		"$(<"$rec/$what.$n.cmd")" >&2
+	cat "$rec/$what.$n.out" >&2
 	exit 125
 }
 

@@ -1,18 +1,20 @@
 # The steps of a rehearsal, one file for both machines: the simulated one
 # (lib/inside, bash) and the VM's guest (vm/init, busybox sh), so POSIX sh.
 # Runs the setup commands (stopping at the first that fails), the dosprep
-# under test and the check commands, all from /, and records in $rec what
-# the report is made from:
-#   WHAT.N.cmd, WHAT.N.out, WHAT.N.status   each --setup and --check command
+# under test, the --after commands (installer steps after it) and the check
+# commands, all from /, and records in $rec what the report is made from:
+#   WHAT.N.cmd, WHAT.N.out, WHAT.N.status   each --setup, --after and --check
+#                   command
 #   dosprep.status (and dosprep.out, or dosprep.stdout and dosprep.stderr,
 #                   when dosprep's output is captured)
 #   table.start, table.before, table.after  sfdisk --dump of the boot disk
 #                   before the setups, before dosprep and after it
-#   boot.before     partition 1's first sector before dosprep
+#   boot.before, boot.after   partition 1's first sector before and after
+#                   dosprep (and .sector: where it was read, or "none")
 #   vantor.before, vantor.after   NAME<TAB>SHA256 of /root/vantor's entries
 # The machine running it sets, before run_steps:
 #   rec             the record directory
-#   steps_in        the commands: setup.N and check.N files, N from 1
+#   steps_in        the commands: setup.N, after.N and check.N files, N from 1
 #   step_shell      the shell that runs each command (sh -c CMD)
 #   disk_dev        what sfdisk and dd read for the boot disk
 #   fallback_sector the sector read as partition 1's when there is none
@@ -48,11 +50,12 @@ disk_table() { # NAME: the boot disk's table into $rec/table.NAME
 	sfdisk --dump "$disk_dev" >"$rec/table.$1" 2>&1
 }
 
-# Partition 1's first sector as the table on the disk has it.
-partition1_sector() {
-	s=$(sed -n "s#^${disk_dev}p\{0,1\}1 : start= *\([0-9]*\),.*#\1#p" "$rec/table.before")
-	[ -n "$s" ] || s=$fallback_sector
-	dd if="$disk_dev" of="$rec/boot.before" bs=512 skip="$s" count=1 2>/dev/null
+# Partition 1's first sector as the table on the disk has it (or the
+# fallback sector when it has none) into $rec/boot.WHEN.
+partition1_sector() { # WHEN
+	s=$(sed -n "s#^${disk_dev}p\{0,1\}1 : start= *\([0-9]*\),.*#\1#p" "$rec/table.$1")
+	echo "${s:-none}" >"$rec/boot.$1.sector"
+	dd if="$disk_dev" of="$rec/boot.$1" bs=512 skip="${s:-$fallback_sector}" count=1 2>/dev/null
 }
 
 run_list() { # WHAT stop|all: the commands of $steps_in/WHAT.N in order
@@ -79,19 +82,21 @@ run_dosprep() { # ARGS...
 	echo $? >"$rec/dosprep.status"
 }
 
-# The whole run; status 1 when a setup command failed (its record is the
-# last setup.N), 0 otherwise.
+# The whole run; status 1 when a setup or --after command failed ($rec/failed
+# says which kind; its record is the last of that kind), 0 otherwise.
 run_steps() { # DOSPREP-ARGS...
 	disk_table start
-	run_list setup stop || return 1
+	run_list setup stop || { echo setup >"$rec/failed" && return 1; }
 	disk_table before
-	partition1_sector
+	partition1_sector before
 	vantor_snapshot >"$rec/vantor.before"
 	step_before_dosprep
 	run_dosprep "$@"
 	step_after dosprep 0
 	disk_table after
+	partition1_sector after
 	vantor_snapshot >"$rec/vantor.after"
+	run_list after stop || { echo after >"$rec/failed" && return 1; }
 	run_list check all
 	return 0
 }

@@ -52,7 +52,7 @@ vm_run() { # DOSPREP-ARGS...
 	((status == 0)) || exit $((status == 130 || status == 143 ? status : 125))
 	case $(cat -- "$rec/complete" 2>/dev/null) in
 	ok) ;;
-	"setup failed") setup_failed ;;
+	failed) command_failed ;;
 	*) die "the VM found no boot disk on $vm (console: $rec/console.log, with --keep)" ;;
 	esac
 	boot=$(<"$rec/boot.node")

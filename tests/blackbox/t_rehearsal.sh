@@ -83,6 +83,24 @@ status 0
 == check: exit 3
 status 3"
 
+# --after runs after dosprep and before the checks; the boot sector rows are
+# what dosprep wrote, even when the installer's next step overwrites them. A
+# failed --after ends the run as a failed setup does.
+expect "--after" "$(report "--setup 'dosprep --sfdisk32' --after 'echo next; head -c 512 /dev/zero >/dev/sssd1' --check 'echo check'" \
+    --write32 | grep -e '^heads' -e '^== after' -e '^== check' -e '^next' -e '^status' -e 'not run')" "status 0
+heads (26-27): 64 -> 255
+not run: partition 1 holds no FAT file system
+== after: echo next; head -c 512 /dev/zero >/dev/sssd1
+next
+status 0
+== check: echo check
+status 0"
+expect "--after fails" "$(run_in "--after 'echo oops; exit 4' --check 'echo not run'" "$WORK/af" -v 2>&1 </dev/null; echo "status $?")" \
+    "dosprep ver 0.5.11
+dosprep-sandbox: after command failed (status 4): echo oops; exit 4
+oops
+status 125"
+
 # dosprep in --setup and --check is the --binary.
 expect "dosprep in --check" "$(run_in "--binary /bin/echo --check 'dosprep is --binary'" "$WORK/e" -n 2>&1)" "is --binary"
 # A dd without conv=notrunc truncates a partition that is a file only until
