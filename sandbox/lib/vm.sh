@@ -7,7 +7,7 @@
 # The payload vm-run takes: /root/vantor, the commands, dosprep's arguments
 # one file each, the steps, and how dosprep's output is to come back.
 vm_payload() { # DOSPREP-ARGS...
-	local p=$S/.sandbox/payload i
+	local p=$S/.sandbox/payload i capture=apart
 	mkdir -p "$p/args" && cp -R -- "$S/vantor" "$p/vantor" && cp -R -- "$steps_in" "$p/steps" &&
 		cp -- "$lib/steps.sh" "$p/steps.sh" && echo "$premade_start" >"$p/fallback_sector" ||
 		die "cannot make the VM's payload"
@@ -16,7 +16,8 @@ vm_payload() { # DOSPREP-ARGS...
 	done
 	# Standard output and error are one file or pipe (2>&1): dosprep's two
 	# streams come back as one, in the order it wrote them.
-	if [[ /proc/self/fd/1 -ef /proc/self/fd/2 ]]; then echo merged; else echo apart; fi >"$p/capture"
+	[[ ! /proc/self/fd/1 -ef /proc/self/fd/2 ]] || capture=merged
+	echo "$capture" >"$p/capture"
 }
 
 # With --boot: a setup command that made a new file system on partition 1

@@ -45,14 +45,14 @@ climb=$release/../../../../../../..$sentinel/victim
 why="is not a plain release name (digits first, then letters, digits and . _ + ~ -, like 6.1.0-57-amd64)"
 
 # Refused before anything runs, the sentinel and the cache as they were.
-# name | how the package differs | message after "dosprep-sandbox: --vm: "
+# name | how the package differs | message after "dosprep-sandbox: --kernel: "
 while IFS='|' read -r name make want; do
 	was="$(sentinel) $(entries)"
 	pkg "$name" && eval "$make" && deb "$name"
 	file=$WORK/$name.deb
 	[[ $name != image* ]] || file=$WORK/$name/boot/vmlinuz-$release
 	msg=$("$SANDBOX" --binary "$BIN" --vm ide --kernel "$file" 2>&1 </dev/null)
-	expect "$name" "$?: $msg; $(sentinel) $(entries); $(unplain)" "125: dosprep-sandbox: --vm: $file$want; $was; "
+	expect "$name" "$?: $msg; $(sentinel) $(entries); $(unplain)" "125: dosprep-sandbox: --kernel: $file$want; $was; "
 done <<ROWS
 release climbs out|set_release "\$WORK/\$name/boot/vmlinuz-$release" "$climb"|: boot/vmlinuz-$release: the kernel's release '$climb' $why
 image release climbs out|set_release "\$WORK/\$name/boot/vmlinuz-$release" "$climb"|: the kernel's release '$climb' $why
