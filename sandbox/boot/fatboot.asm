@@ -11,6 +11,10 @@
 ; cluster and prints its first line, then "FATnn boot: ok". Any failure
 ; prints "FATnn boot: " and the reason instead. The line must be printable
 ; text, so that a read from the wrong place (mostly zeros) does not pass.
+;
+; With -DLOAD it is a loader's boot sector instead: it looks up LOADER.SYS
+; the same way, reads the first sector of its first cluster to 0:8000 and
+; jumps there with DL = drive, as a DOS boot sector starts its system file.
         bits 16
         cpu 386
 %include "chs.inc"
@@ -105,6 +109,10 @@ found:
 %endif
         call cluster_lba
         call read                   ; bx = buffer still
+%ifdef LOAD
+        mov dl, [drive]
+        jmp 0:buffer
+%else
         mov si, bx
         mov di, bx
 .scan:  mov al, [di]                ; the line must be printable text
@@ -130,6 +138,7 @@ found:
         call print
         mov si, msg_ok
         jmp fail
+%endif
 
 cluster_lba:                        ; eax = cluster -> eax = partition-relative sector
         sub eax, 2
@@ -158,7 +167,11 @@ read:   ; reads partition-relative sector eax to es:bx by CHS; keeps all registe
 
 %include "messages.inc"
 
+%ifdef LOAD
+name       db "LOADER  SYS"
+%else
 name       db "BOOTMSG TXT"
+%endif
 %if FAT == 16
 msg_prefix db "FAT16 boot: ", 0
 %else
@@ -166,7 +179,11 @@ msg_prefix db "FAT32 boot: ", 0
 %endif
 msg_ok     db "ok", 13, 10, 0
 msg_read   db "disk read error", 13, 10, 0
+%ifdef LOAD
+msg_nofile db "no LOADER.SYS", 13, 10, 0
+%else
 msg_nofile db "no BOOTMSG.TXT", 13, 10, 0
 msg_notext db "BOOTMSG.TXT holds no text line", 13, 10, 0
+%endif
 
         times 510 - CODE - ($ - $$) db 0
