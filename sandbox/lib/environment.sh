@@ -136,6 +136,7 @@ type=L, uuid=${id^^}-000000000002"
 
 make_vantor() { # /root/vantor: the sandbox's files, then those of --vantor DIR
 	local t=$S/.sandbox/template.img t16=$((size < 16 ? 16 : size > 4095 ? 4095 : size))
+	local -x DISKBYTES=$diskbytes # put-bootcode reads the signature with it
 	printf '<?xml version="1.0" encoding="UTF-8"?>\n<bootpartition>\n  <megabytesize>%s</megabytesize>\n</bootpartition>\n' \
 		"$size" >"$S/vantor/bootpartition.xml"
 	if ((raw_set)); then
@@ -184,8 +185,8 @@ make_root() { # /root: a tmpfs with vantor/ and what the run needs from the real
 	local p
 	local -a needed=()
 	# dosprep's sfdisk front end lives beside it (lib/dosprep/bin).
-	for p in "$binary" "$preload" "$loop_helper" "${binary%/*}/lib" "${binary%/*}/../lib/dosprep" \
-		"$boot_bins" "$boot_tools"; do
+	for p in "$binary" "$preload" "$loop_helper" "$diskbytes" "${binary%/*}/lib" \
+		"${binary%/*}/../lib/dosprep" "$boot_bins" "$boot_tools"; do
 		[[ -e $p ]] || continue
 		p=$(readlink -f -- "$p")
 		[[ $p == /root/* ]] && needed+=("$p")
