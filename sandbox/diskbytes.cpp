@@ -37,7 +37,7 @@ constexpr int entry(int nPartition, int nField)  // a field of partition entry 1
 }
 
 // In the order boot and mbr print them.
-static const Field g_pFields[] = {
+static constexpr Field g_pFields[] = {
     {"bytes_per_sector", kOffsetBytesPerSector, 2, kNumber, kBoot},
     {"sectors_per_cluster", kOffsetSectorsPerCluster, 1, kNumber, kBoot},
     {"reserved_sectors", kOffsetReservedSectors, 2, kNumber, kBoot},
@@ -224,7 +224,7 @@ static void printFields(const unsigned char *pSector, int nArea)
 
 static int runBoot(char **ppArgs, int nArgs)
 {
-    unsigned char pSector[kSectorSize];
+    unsigned char pSector[kSectorSize] = {};
     long long llSector = 0;
 
     if (nArgs > 1 && parseSector(ppArgs[1], &llSector) != 0)
@@ -238,7 +238,7 @@ static int runBoot(char **ppArgs, int nArgs)
 
 static int runMbr(char **ppArgs, int /* nArgs */)
 {
-    unsigned char pSector[kSectorSize];
+    unsigned char pSector[kSectorSize] = {};
 
     if (readSector(ppArgs[0], 0, pSector) != 0)
         return 1;
@@ -248,7 +248,7 @@ static int runMbr(char **ppArgs, int /* nArgs */)
 
 static int runField(char **ppArgs, int nArgs)
 {
-    unsigned char pSector[kSectorSize];
+    unsigned char pSector[kSectorSize] = {};
     long long llSector = 0;
     const Field *pField = findField(ppArgs[1]);
 

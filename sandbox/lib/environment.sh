@@ -171,12 +171,13 @@ disk_file() { # NODE: file name under disks/ of a disk node
 }
 
 make_disks() { # following disks: 1 MiB, sector 0 "sandbox disk NODE " ... 55 aa
-	local n f text
+	local n f text name at
+	read -r name at < <("$diskbytes" names signature) && at=${at%-*} || die "cannot run $diskbytes"
 	for n in "${disk_nodes[@]}"; do
 		f=$S/disks/$(disk_file "$n")
 		text=
-		while ((${#text} < 510)); do text+="sandbox disk $n "; done
-		{ printf '%s' "${text:0:510}" && printf '\125\252'; } >"$f" && truncate -s 1M "$f" ||
+		while ((${#text} < at)); do text+="sandbox disk $n "; done
+		{ printf '%s' "${text:0:at}" && printf '\125\252'; } >"$f" && truncate -s 1M "$f" ||
 			die "cannot make $f"
 	done
 }
