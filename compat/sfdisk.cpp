@@ -154,7 +154,7 @@ static bool readDiskId(const char *pDisk, uint32_t *pnId)
     const bool bRead = fstat(fd, &tDisk) == 0 && (S_ISBLK(tDisk.st_mode) || S_ISREG(tDisk.st_mode)) &&
                        pread(fd, pSector, sizeof pSector, 0) == kSectorSize;
     close(fd);
-    if (!bRead || pSector[kOffsetSignature] != 0x55 || pSector[kOffsetSignature + 1] != 0xaa)
+    if (!bRead || !hasBootSignature(pSector))
         return false;
     *pnId = getLe32(pSector + kOffsetDiskId);
     return true;

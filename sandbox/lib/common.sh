@@ -13,7 +13,7 @@ die() {
 state_names=(heads spt cylinders no_geometry size format start_state start_sectors controller ssprimary_raw raw_set
 	boot no_disk no_partition disk_nodes vantor_dir files_dir setups afters checks
 	binary preload argv0 want_report want_boot bios_geometry keep
-	mode as_root boot_bins boot_tools loop_helper host_mntns
+	mode as_root boot_bins boot_tools loop_helper diskbytes host_mntns
 	vm kernel_file modules_dir busy vm_tools geoprobe)
 
 # A static program: a 64-bit ELF file whose program headers name no loader

@@ -140,6 +140,7 @@ type=L, uuid=${id^^}-000000000002"
 
 make_vantor() { # /root/vantor: the sandbox's files, then those of --vantor DIR
 	local t=$S/.sandbox/template.img t16=$((size < 16 ? 16 : size > 4095 ? 4095 : size))
+	local -x DISKBYTES=$diskbytes # put-bootcode reads the signature with it
 	printf '<?xml version="1.0" encoding="UTF-8"?>\n<bootpartition>\n  <megabytesize>%s</megabytesize>\n</bootpartition>\n' \
 		"$size" >"$S/vantor/bootpartition.xml"
 	if ((raw_set)); then
@@ -174,12 +175,13 @@ disk_file() { # NODE: file name under disks/ of a disk node
 }
 
 make_disks() { # following disks: 1 MiB, sector 0 "sandbox disk NODE " ... 55 aa
-	local n f text
+	local n f text name at
+	read -r name at < <("$diskbytes" names signature) && at=${at%-*} || die "cannot run $diskbytes"
 	for n in "${disk_nodes[@]}"; do
 		f=$S/disks/$(disk_file "$n")
 		text=
-		while ((${#text} < 510)); do text+="sandbox disk $n "; done
-		{ printf '%s' "${text:0:510}" && printf '\125\252'; } >"$f" && truncate -s 1M "$f" ||
+		while ((${#text} < at)); do text+="sandbox disk $n "; done
+		{ printf '%s' "${text:0:at}" && printf '\125\252'; } >"$f" && truncate -s 1M "$f" ||
 			die "cannot make $f"
 	done
 }
@@ -188,8 +190,8 @@ make_root() { # /root: a tmpfs with vantor/ and what the run needs from the real
 	local p
 	local -a needed=()
 	# dosprep's sfdisk front end lives beside it (lib/dosprep/bin).
-	for p in "$binary" "$preload" "$loop_helper" "${binary%/*}/lib" "${binary%/*}/../lib/dosprep" \
-		"$boot_bins" "$boot_tools"; do
+	for p in "$binary" "$preload" "$loop_helper" "$diskbytes" "${binary%/*}/lib" \
+		"${binary%/*}/../lib/dosprep" "$boot_bins" "$boot_tools"; do
 		[[ -e $p ]] || continue
 		p=$(readlink -f -- "$p")
 		[[ $p == /root/* ]] && needed+=("$p")

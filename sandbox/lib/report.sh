@@ -1,29 +1,22 @@
-# The report of a run: readers of the disk image with the names of its
-# layout (partition 1 as util-linux reads the table), the snapshot taken
+# The report of a run: readers of the disk image (its fields through
+# diskbytes, partition 1 as util-linux reads the table), the snapshot taken
 # before dosprep runs, the warnings about its inputs, each command's output
 # and status, and what changed (partition table before and after, boot
 # sector of partition 1, fsck.fat's verdict, the following disks' stamps,
 # /root/vantor). Used by lib/inside.
 
-# The offsets the report reads, under their names in src/disklayout.h.
-readonly kOffsetBytesPerSector=11 kOffsetSectorsPerFat16=22 kOffsetSectorsPerTrack=24
-readonly kOffsetHeads=26 kOffsetHiddenSectors=28 kOffsetDriveNumber16=36
-readonly kOffsetSectorsPerFat32=36 kOffsetDriveNumber32=64 kOffsetDriveStamp=220
-readonly kOffsetSignature=510
 part_dev=/dev/sssd1 # where fsck.fat and the FAT checks read partition 1
 
-le() { # FILE OFFSET BYTES: unsigned little-endian number at OFFSET
-	local v
-	v=$(od -An -tu"$3" --endian=little -j"$2" -N"$3" -- "$1" 2>/dev/null) || return 1
-	v=${v//[[:space:]]/}
-	echo "${v:-0}"
+# The fields come from diskbytes (src/disklayout.h names their offsets).
+at() { # FIELD: where it lies in its sector, "FIRST-LAST", or FIRST for a byte
+	local name range
+	read -r name range < <("$diskbytes" names "$1") && [[ $name == "$1" ]] || return 1
+	[[ ${range%-*} == "${range#*-}" ]] && range=${range%-*}
+	echo "$range"
 }
 
-hex_bytes() { # FILE OFFSET COUNT
-	local v
-	v=$(od -An -tx1 -j"$2" -N"$3" -- "$1" 2>/dev/null)
-	v=${v#"${v%%[![:space:]]*}"}
-	echo "${v:-none}"
+stamp() { # FILE: its drive stamp bytes in hex, or none
+	"$diskbytes" field "$1" drive_stamp 2>/dev/null || echo none
 }
 
 # Partition 1 of the disk image as util-linux reads the table (MBR or GPT,
@@ -60,24 +53,18 @@ partition_table() { # DUMP: a table the run recorded, under the names dosprep se
 }
 
 boot_fields() { # SECTOR [FILE]: "SPT HEADS HIDDEN DRIVE16 DRIVE32 FAT32?" of the boot sector there
-	local f=${2:-$S/disk.img} o=$(($1 * 512)) fat32=0
-	# No 16-bit FAT size, and a 32-bit one or a boot sector's 55 aa: FAT32,
-	# drive number at 64 (dosprep's FAT32 boot area, written over a partition
-	# with no file system, leaves the 32-bit FAT size at 0).
-	if (($(le "$f" $((o + kOffsetSectorsPerFat16)) 2) == 0)) &&
-		{ (($(le "$f" $((o + kOffsetSectorsPerFat32)) 4) != 0)) ||
-			[[ $(hex_bytes "$f" $((o + kOffsetSignature)) 2) == "55 aa" ]]; }; then fat32=1; fi
-	echo "$(le "$f" $((o + kOffsetSectorsPerTrack)) 2) $(le "$f" $((o + kOffsetHeads)) 2)" \
-		"$(le "$f" $((o + kOffsetHiddenSectors)) 4) $(hex_bytes "$f" $((o + kOffsetDriveNumber16)) 1)" \
-		"$(hex_bytes "$f" $((o + kOffsetDriveNumber32)) 1) $fat32"
-}
-
-stamp_bytes() { # DISK-IMAGE: the drive stamp of its first sector
-	hex_bytes "$1" $kOffsetDriveStamp 4
-}
-
-span() { # NAME OFFSET BYTES: "NAME (FIRST-LAST)"
-	echo "$1 ($2-$(($2 + $3 - 1)))"
+	local name range value
+	local -A f=([sectors_per_track]=none [heads]=none [hidden_sectors]=none [drive_number16]=none
+		[drive_number32]=none [fat_type]=FAT16)
+	# fat_type is diskbytes' FAT32 rule: no 16-bit FAT size, and a 32-bit one
+	# or 55 aa (dosprep's FAT32 boot area, written over a partition with no
+	# file system, leaves the 32-bit FAT size at 0). A sector past the end of
+	# the file reads as none.
+	while read -r name range value; do
+		f[$name]=$value
+	done < <("$diskbytes" boot "${2:-$S/disk.img}" "$1" 2>/dev/null)
+	echo "${f[sectors_per_track]} ${f[heads]} ${f[hidden_sectors]} ${f[drive_number16]} ${f[drive_number32]}" \
+		"$([[ ${f[fat_type]} == FAT32 ]] && echo 1 || echo 0)"
 }
 
 # The report, from the record of the run ($rec) and the disk as the run left
@@ -112,20 +99,20 @@ write_report() {
 	fi
 	read -ra b <<<"$(boot_fields 0 "$rec/boot.before")"
 	read -ra a <<<"$(boot_fields 0 "$rec/boot.after")"
-	echo "$(span "sectors per track" $kOffsetSectorsPerTrack 2): ${b[0]} -> ${a[0]}"
-	echo "$(span heads $kOffsetHeads 2): ${b[1]} -> ${a[1]}"
-	echo "$(span "hidden sectors" $kOffsetHiddenSectors 4): ${b[2]} -> ${a[2]}"
+	echo "sectors per track ($(at sectors_per_track)): ${b[0]} -> ${a[0]}"
+	echo "heads ($(at heads)): ${b[1]} -> ${a[1]}"
+	echo "hidden sectors ($(at hidden_sectors)): ${b[2]} -> ${a[2]}"
 	if ((a[5])); then
-		echo "drive number ($kOffsetDriveNumber32, FAT32): ${b[4]} -> ${a[4]}"
+		echo "drive number ($(at drive_number32), FAT32): ${b[4]} -> ${a[4]}"
 	else
-		echo "drive number ($kOffsetDriveNumber16, FAT16): ${b[3]} -> ${a[3]}"
+		echo "drive number ($(at drive_number16), FAT16): ${b[3]} -> ${a[3]}"
 	fi
 	fsck_verdict
 
 	if [[ -f $rec/disks.before ]]; then # the VM has no following disks
-		echo "== following disks, bytes $kOffsetDriveStamp-$((kOffsetDriveStamp + 3)) (before -> after)"
+		echo "== following disks, bytes $(at drive_stamp) (before -> after)"
 		while read -r name h; do
-			echo "$name: $h -> $(stamp_bytes "$S/disks/$(disk_file "$name")")"
+			echo "$name: $h -> $(stamp "$S/disks/$(disk_file "$name")")"
 		done <"$rec/disks.before"
 	fi
 
@@ -170,8 +157,8 @@ fsck_verdict() {
 }
 
 fat_partition1() { # true when /dev/sssd1 starts with a FAT boot sector
-	[[ -e $part_dev && $(hex_bytes "$part_dev" $kOffsetSignature 2) == "55 aa" &&
-		$(le "$part_dev" $kOffsetBytesPerSector 2) == 512 ]]
+	[[ -e $part_dev && $("$diskbytes" field "$part_dev" signature 2>/dev/null) == "55 aa" &&
+		$("$diskbytes" field "$part_dev" bytes_per_sector 2>/dev/null) == 512 ]]
 }
 
 # Each --setup or --check command, its output and its status, from the

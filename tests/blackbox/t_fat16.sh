@@ -1,5 +1,5 @@
-# --write16: the boot disk geometry patched into dosboot.b (bytes 24, 26 and
-# 28) and its first sector copied to /dev/sssd1; the geometry query behind
+# --write16: the boot disk geometry patched into dosboot.b (sectors per track,
+# heads, hidden sectors) and its first sector copied to /dev/sssd1; the geometry query behind
 # it; images that are short, long, missing or cannot be written.
 . "$(dirname "$0")/../lib/functions.sh"
 
@@ -8,22 +8,22 @@ D() { printf '###    Debug Mode %s  ###\\n' "$1"; }
 geo() { printf -- '--getBootDriveSectorsPerTrack- = %s \\n      Number of Heads = %s \\n' "$1" "$2"; }
 NOOPEN='DOSPREP: Unable to open /root/vantor/dosboot.b\n'
 IMG=/root/vantor/dosboot.b
-image_is() { expect "$1: dosboot.b 24-28" "$(bytes "$KEEP/vantor/dosboot.b" 24 5)" "$2"; }
+image_is() { expect "$1: dosboot.b geometry" "$(fields "$KEEP/vantor/dosboot.b" 0 sectors_per_track heads hidden_sectors)" "$2"; }
 F=$WORK/files
 mkdir -p "$F/short" "$F/long"
 printf 'ABCDEFGHIJKLMNOPQRST' >"$F/short/dosboot.b"  # the patches fall past its end
 L22="$(D 22)       getPrimaryBootType \n__nIsSFDisk_0__nIsWrite_16__nIsATest_1__nIsATA_0__\n$(geo 3f 255)"
 
 # name                 sandbox  arguments                    stdout  stderr  status [merged]
-for row in ":3f 255:3f 00 ff 00 3f" "--controller ATA --geometry 16/63/1024:3f 255:3f 00 ff 00 3f" \
-           "--geometry 16/32/1024:20 16:20 00 10 00 20" "--no-geometry:00 0:00 00 00 00 00"; do
+for row in ":3f 255:63 255 63" "--controller ATA --geometry 16/63/1024:3f 255:63 255 63" \
+           "--geometry 16/32/1024:20 16:32 16 32" "--no-geometry:00 0:0 0 0"; do
     IFS=: read -r opts traced patched <<<"$row"
     check "geometry '$opts'"  "$opts"  "--debug3 --test --write16"  "$(D 3)$(geo $traced)$SYS"  ""  0
     image_is "geometry '$opts'" "$patched"
 done
-expect "test mode: partition keeps its FAT32 sector" "$(bytes "$KEEP/disk.img" $((63 * 512 + 82)) 5)" "46 41 54 33 32"
+expect "test mode: partition keeps its FAT32 sector" "$(fields "$KEEP/disk.img" 63 fat_type)" FAT32
 check "no boot disk"    "--no-disk"  "--debug3 --test --write16"  "$(D 3)Open of /dev/sssd failed \n$(geo 00 255)$SYS"  ""  0
-image_is "no boot disk" "00 00 ff 00 00"
+image_is "no boot disk" "0 255 0"
 check "short image, level 22" "--vantor $F/short"  "--debugm --test --write16"  @fat16-short22.out  ""  0
 expect "short image keeps its bytes" "$(cat "$KEEP/vantor/dosboot.b")" ABCDEFGHIJKLMNOPQRST
 check "no image, level 22"  "--setup 'rm $IMG'"  "--debugm --test --write16"  "$L22 -4-" \
@@ -31,15 +31,15 @@ check "no image, level 22"  "--setup 'rm $IMG'"  "--debugm --test --write16"  "$
       "$L22 -4-${NOOPEN}Error Openning File : No such file or directory\n"
 # No room left in the data directory: the image is rewritten in place.
 FULL="v=\$DOSPREP_SANDBOX_DIR/full; cp -a /root/vantor \$v && mount -t tmpfs -o size=16k full /root/vantor && cp -a \$v/. /root/vantor && (cat /dev/zero >/root/vantor/fill 2>/dev/null; true)"
-check "data directory full" "--setup '$FULL' --check 'stat -c %s $IMG; od -An -tx1 -j24 -N5 $IMG'"  "--test --write16" \
-      "$SYS""512\n 3f 00 ff 00 3f\n"  ""  0
+check "data directory full" "--setup '$FULL' --check 'stat -c %s $IMG; for f in sectors_per_track heads hidden_sectors; do $DISKBYTES field $IMG \$f; done'" \
+      "--test --write16"  "$SYS""512\n63\n255\n63\n"  ""  0
 
 # For real: dd puts the patched first sector on the partition and nothing
 # else of the image changes. The long image is a whole FAT16 file system.
 "$SANDBOX" --keep "$WORK/fresh" --binary "$BIN" -- >/dev/null 2>&1
 truncate -s 16M "$F/long/dosboot.b" && mkfs.fat -F 16 --invariant "$F/long/dosboot.b" >/dev/null
-for row in "--geometry 240/48/1024:30 00 f0 00 30:$WORK/fresh/vantor/dosboot.b:48;240;48" \
-           "--vantor $F/long:3f 00 ff 00 3f:$F/long/dosboot.b:63;255;63"; do
+for row in "--geometry 240/48/1024:48 240 48:$WORK/fresh/vantor/dosboot.b:48;240;48" \
+           "--vantor $F/long:63 255 63:$F/long/dosboot.b:63;255;63"; do
     IFS=: read -r opts patched before fields <<<"$row"
     check "write16 '$opts'"  "$opts --format 16 $DD"  "--write16"  ""  "1+0 records in\n1+0 records out\n512 bytes copied\n"  0
     image_is "write16 '$opts'" "$patched"
@@ -47,7 +47,8 @@ for row in "--geometry 240/48/1024:30 00 f0 00 30:$WORK/fresh/vantor/dosboot.b:4
     expect "write16 '$opts': sector" "$(same "$WORK/part.img" 0 "$KEEP/vantor/dosboot.b" 0 512)" same
     expect "write16 '$opts': minfo" "$(MTOOLS_SKIP_CHECK=1 minfo -i "$WORK/part.img" :: 2>/dev/null |
         awk -F': ' '/^(sectors per track|heads|hidden sectors):/ && !seen[$1]++ {printf "%s;", $2}')" "$fields;"
-    expect "write16 '$opts': changes" "$(cmp -l "$before" "$KEEP/vantor/dosboot.b" | awk '{printf "%s ", $1 - 1}')" "24 26 28 "
+    expect "write16 '$opts': changes" "$(cmp -l "$before" "$KEEP/vantor/dosboot.b" | awk '{printf "%s ", $1 - 1}')" \
+        "$(offset sectors_per_track) $(offset heads) $(offset hidden_sectors) "
     expect "write16 '$opts': length" "$(stat -c %s "$KEEP/vantor/dosboot.b")" "$(stat -c %s "$before")"
 done
 

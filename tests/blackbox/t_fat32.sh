@@ -5,8 +5,9 @@
 # scribble puts distinct values in the partition's fields that the merge
 # patches or keeps. Writes to the loop device can still sit in its buffers
 # when the sandbox copies the image out: each run ends with a flush.
+SPT=$(offset sectors_per_track) DRIVE=$(offset drive_number32)
 printf 'put() { printf "$2" | %s of=/dev/sssd1 bs=1 seek=$1 conv=notrunc status=none; }\n%s\n' "$WORK/realdd" \
-    "put 24 '\\021\\042\\063\\104\\125\\146\\167\\210'; put 64 '\\000'; put 3139 '\\001\\002\\003\\004'" >"$WORK/scribble"
+    "put $SPT '\\021\\042\\063\\104\\125\\146\\167\\210'; put $DRIVE '\\000'; put 3139 '\\001\\002\\003\\004'" >"$WORK/scribble"
 printf '#!/bin/bash\nexec -a "$0" %s "$@" status=none\n' "$WORK/realdd" >"$WORK/ddq" && chmod +x "$WORK/ddq"
 SC="--setup 'bash $WORK/scribble' --check 'blockdev --flushbufs /dev/sssd1'"
 V=/root/vantor
@@ -21,9 +22,9 @@ layout() {  # NAME SPT MARKERS(yes/no)
     local u=$KEEP/vantor/update98boot.b d=$KEEP/vantor/new98boot.b t=$KEEP/vantor/dos98boot.b p mid
     expect "$1: size" "$(stat -c %s "$u")" 4608
     for p in 0 3072; do
-        [ "$3" = yes ] && mid='da 11 a5 00' || mid=$(bytes "$d" 48 4)
-        expect "$1 at $p: patched" "$(bytes "$u" $((p + 24)) 8) $(bytes "$u" $((p + 48)) 4) $(bytes "$u" $((p + 64)) 1)" \
-               "$2 00 ff 00 $2 00 77 88 $mid 80"
+        [ "$3" = yes ] && mid='da 11 a5 00' || mid=$(field_bytes "$d" 0 fs_info_sector backup_boot_sector)
+        expect "$1 at $p: patched" "$(field_bytes "$u" $((p / 512)) sectors_per_track heads hidden_sectors fs_info_sector \
+               backup_boot_sector drive_number32)" "$2 00 ff 00 $2 00 77 88 $mid 80"
         expect "$1 at $p: kept" "$(same "$u" $p "$d" 0 24) $(same "$u" $((p + 32)) "$d" 32 16) $(same "$u" $((p + 52)) "$d" 52 12) $(same "$u" $((p + 65)) "$d" 65 25)" \
                "same same same same"
     done

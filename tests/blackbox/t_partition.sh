@@ -7,10 +7,10 @@ G="--geometry 255/63/8924 --size 2000"
 cmd() { printf '   system__sfdisk --force -S %s /dev/sssd < /root/vantor/dosboot.sfdisk\\n \\n' "$1"; }
 NODATA='Error: dosprep could not find data in file /root/vantor/bootpartition.xml \n'
 XML=/root/vantor/bootpartition.xml
-table_is() {  # NAME START SIZE ID [DOSBOOT.B 24-28]: files left in $KEEP
+table_is() {  # NAME START SIZE ID [DOSBOOT.B SECTORS PER TRACK, HEADS, HIDDEN]: files left in $KEEP
     expect "$1: table" "$(printf '# partition table of /dev/sssd\nunit: sectors\n\n/dev/sssd1 : start=       %s, size= %s, Id= %s, bootable\n%s\n\n' "$2" "$3" "$4" \
         "$(printf '/dev/sssd%s : start=        0, size=       0, Id= 0\n' 2 3 4)" | cmp - "$KEEP/vantor/dosboot.sfdisk" && echo same)" same
-    [ -z "${5-}" ] || expect "$1: dosboot.b" "$(bytes "$KEEP/vantor/dosboot.b" 24 5)" "$5"
+    [ -z "${5-}" ] || expect "$1: dosboot.b" "$(fields "$KEEP/vantor/dosboot.b" 0 sectors_per_track heads hidden_sectors)" "$5"
 }
 part1() { sfdisk --dump "$KEEP/disk.img" 2>/dev/null | sed -n 's/^.*img1 : //p'; }
 F=$WORK/files
@@ -20,22 +20,22 @@ for i in $(seq 0 63); do printf "\\$(printf %03o "$i")"; done >"$F/pattern/dosbo
 
 # name                 sandbox    arguments                 stdout   stderr  status [merged]
 check "geodisk"         "$G"  "--geodisk"           ""  ""  0
-table_is "geodisk" 63 4096512 6 "3f 00 40 00 3f"
+table_is "geodisk" 63 4096512 6 "63 64 63"
 expect "geodisk: disk untouched" "$(part1)" "start=          63, size=     4096000, type=c"
 check "level 22"        "$G --vantor $F/pattern"  "--debugm --test --sfdisk16"  @partition-level22.out  ""  0
 check "ATA: 255 heads"  "--controller ATA --geometry 16/63/8924 --size 2000"  "--debug3 --test --sfdisk16"  @partition-ata.out  ""  0
 # Sectors per track 16 through 128 reach dosboot.b; 15 is also bad input.
-for row in "63 4096512 3f 00 40 00 3f" "16 4096000 10 00 40 00 10" "128 4096000 80 00 40 00 80" \
-           "15 204800 3f 00 40 00 00" "129 4128000 3f 00 40 00 00"; do
+for row in "63 4096512 63 64 63" "16 4096000 16 64 16" "128 4096000 128 64 128" \
+           "15 204800 63 64 0" "129 4128000 63 64 0"; do
     read -r spt size patched <<<"$row"
     check "sfdisk32, test, $spt sectors"  "--geometry 255/$spt/8924 --size 2000"  "--test --sfdisk32"  "$(cmd "$spt")"  ""  0
     table_is "$spt sectors" "$spt" "$size" c "$patched"
     expect "$spt sectors: disk untouched" "$(part1)" "$(printf 'start=%12s, size=     4096000, type=c' "$spt")"
 done
 check "no boot disk"    "--no-disk --size 2000"  "--debug4 --test --sfdisk16"  @partition-nodisk.out  ""  0
-table_is "no boot disk" 32 204800 6 "20 00 40 00 20"
+table_is "no boot disk" 32 204800 6 "32 64 32"
 check "geometry fails"  "--no-geometry --size 2000"  "--debug3 --test --sfdisk16"  @partition-nogeo.out  ""  0
-table_is "geometry fails" 0 204800 6 "3f 00 40 00 00"
+table_is "geometry fails" 0 204800 6 "63 64 0"
 NOFILE="loadFile: Error $XML was not found. \n $XML was not found. "
 CLOSED='closeFile: Error The file was already closed. \n'
 check "no description"  "$G --setup 'rm $XML'"  "--test --sfdisk32"  "$NODATA$(cmd 63)"  "$NOFILE$CLOSED"  0 \
@@ -62,11 +62,11 @@ mkdir -p "$WORK/busybox"
 for t in od grep head tr cat; do ln -s /bin/busybox "$WORK/busybox/$t"; done
 printf '#!/bin/sh\nPATH=%s:$PATH exec %s "$@"\n' "$WORK/busybox" "$BIN" >"$WORK/busybox-dosprep" && chmod +x "$WORK/busybox-dosprep"
 #          fat type geometry start size    dosboot.b  disk held  label-id   tools first on PATH
-for row in "32  c   255/63  63   4096512  3f         dos        0x0b0075ec system" \
-           "16  6   240/32  32   4102784  20         dos        0x0b0075ec system" \
-           "32  c   255/63  63   4096512  3f         dos        0x0b0075ec busybox" \
-           "32  c   255/63  63   4096512  3f         gpt        0x00000000 system" \
-           "16  6   255/63  63   4096512  3f         gpt        0x00000000 system"; do
+for row in "32  c   255/63  63   4096512  63         dos        0x0b0075ec system" \
+           "16  6   240/32  32   4102784  32         dos        0x0b0075ec system" \
+           "32  c   255/63  63   4096512  63         dos        0x0b0075ec busybox" \
+           "32  c   255/63  63   4096512  63         gpt        0x00000000 system" \
+           "16  6   255/63  63   4096512  63         gpt        0x00000000 system"; do
     read -r fat id hs start size spt held label first <<<"$row"
     KEEP=$WORK/applied$fat$held$first name="sfdisk$fat on $held, $first tools first"
     setup= bin=$BIN
@@ -77,7 +77,7 @@ for row in "32  c   255/63  63   4096512  3f         dos        0x0b0075ec syste
         "dos $label start=          $start, size=     $size, type=$id, bootable"
     expect "$name: signatures" "$(wipefs --no-act --noheadings -O TYPE "$KEEP/disk.img"; tail -c 512 "$KEEP/disk.img" | grep -ac 'EFI PART')" "dos
 0"
-    table_is "$name" "$start" "$size" "$id" "$spt 00 40 00 $spt"
+    table_is "$name" "$start" "$size" "$id" "$spt 64 $spt"
 done
 
 # An sfdisk of the old kind first on PATH gets the command and the table as
@@ -111,7 +111,7 @@ truncate -s 10M "$WORK/blank.img"
 for row in "1048576|-n|0 " "1048577|--force|1 sfdisk: the table on standard input is longer than 1 MiB; nothing was applied"; do
     IFS='|' read -r n opt want <<<"$row"
     out=$(head -c "$n" /dev/zero | tr '\0' '\n' | PATH=$FRONT:/usr/sbin "$FRONT/sfdisk" "$opt" "$WORK/blank.img" 2>&1 >/dev/null)
-    expect "table of $n bytes" "$? $out $(bytes "$WORK/blank.img" 510 2)" "$want 00 00"
+    expect "table of $n bytes" "$? $out $(fields "$WORK/blank.img" 0 signature)" "$want 00 00"
 done
 
 finish

@@ -1,16 +1,17 @@
-# --msdrivecount in the sandbox: the disks after each form of boot node get bytes
-# 220..223 of sector 0 stamped; every disk is compared whole with an untouched one.
+# --msdrivecount in the sandbox: the disks after each form of boot node get the
+# drive stamp of sector 0 written; every disk is compared whole with an untouched one.
 . "$(dirname "$0")/../lib/functions.sh"
 
 G='--geometry 16/63/100 --size 20 --format none'  # only the following disks matter
 base() { B=$WORK/base$ROW; eval "\"\$SANDBOX\" --binary \"\$BIN\" --keep \"\$B\" $G $1" >/dev/null 2>&1 </dev/null; }
 
-stamped() {  # NAME "DISK:PLACE ...": $KEEP's disks are $B's, but for bytes 220..223 of those listed
+STAMP=$(offset drive_stamp)
+stamped() {  # NAME "DISK:PLACE ...": $KEEP's disks are $B's, but for the drive stamp of those listed
     local f img place bad=
     for f in "$B"/disks/*.img; do
         img=${f##*/} img=${img%.img} place=$(tr ' ' '\n' <<<"$2" | sed -n "s/^$img://p")
         cp "$f" "$WORK/want"
-        [ -z "$place" ] || printf "\\x$(printf %02x $((0x80 + place)))\\x29\\x04\\x04" | dd of="$WORK/want" bs=1 seek=220 conv=notrunc status=none
+        [ -z "$place" ] || printf "\\x$(printf %02x $((0x80 + place)))\\x29\\x04\\x04" | dd of="$WORK/want" bs=1 seek="$STAMP" conv=notrunc status=none
         cmp -s "$WORK/want" "$KEEP/disks/$img.img" || bad+=" $img"
     done
     expect "$1" "${bad:-ok}" ok
@@ -50,6 +51,6 @@ for row in "no ssprimary:--controller -" "no known form:--setup 'ln -sfn /dev/vd
 done
 SHORT='writeToDrive: cannot read the first sector of /dev/sdb; not stamped\n'
 check "short disk"         "$G --setup 'truncate -s 300 /dev/sdb'"  "--debug4 --msdrivecount"  "$D4$(w2 2)" "$SHORT" 0 "$D4$SHORT$(w2 2)"
-expect "short disk: kept"   "$(stat -c %s "$KEEP/disks/sdb.img") $(bytes "$KEEP/disks/sdb.img" 220 4)" "300 73 61 6e 64"
+expect "short disk: kept"   "$(stat -c %s "$KEEP/disks/sdb.img") $(fields "$KEEP/disks/sdb.img" 0 drive_stamp)" "300 73 61 6e 64"
 
 finish

@@ -8,6 +8,7 @@
 # Usage: t_boot.sh [DIR with mbr.bin fat16.bin fat32.bin]
 . "$(dirname "$0")/../lib/functions.sh"
 bins=${1:-${DOSPREP_BUILD:-$SRC/build}/sandbox/boot}
+DISKBYTES=$bins/../diskbytes
 boot=$SRC/sandbox/boot
 skip_unless qemu-system-x86_64 nasm mcopy mkfs.fat sfdisk
 msg='The sample boot program read this line from BOOTMSG.TXT.'
@@ -25,12 +26,13 @@ make_disk() { # FAT-TYPE NAME CYLINDERS
 # hang: a disk whose own MBR code spins forever.
 make_disk 16 fat16 30 && make_disk 32 fat32 30 && make_disk 32 2g 261 && make_disk 32 7g 1000 &&
 	truncate -s 1M "$WORK/hang.img" && printf '\xeb\xfe' | dd of="$WORK/hang.img" conv=notrunc status=none &&
-	printf '\x55\xaa' | dd of="$WORK/hang.img" bs=1 seek=510 conv=notrunc status=none ||
+	printf '\x55\xaa' | dd of="$WORK/hang.img" bs=1 seek="$(offset signature)" conv=notrunc status=none ||
 	{ echo "FAIL: making the disks"; exit 1; }
-le() { # VALUE BYTES: VALUE as BYTES little-endian bytes
-	local v=$1 n s=''
-	for ((n = $2; n > 0; n--, v >>= 8)); do s+=$(printf '\\x%02x' $((v & 255))); done
-	printf "$s"
+put() { # IMAGE FIELD VALUE: VALUE, little-endian, into FIELD of partition 1's boot sector (at 63)
+	local v=$3 first last s=''
+	read -r first last <<<"$(span "$2")"
+	for ((; last >= first; last--, v >>= 8)); do s+=$(printf '\\x%02x' $((v & 255))); done
+	printf "$s" | dd of="$1" bs=1 seek=$((63 * 512 + first)) conv=notrunc status=none
 }
 
 # disk | heads spt hidden in its parameter block (-: none, and no test MBR) |
@@ -42,7 +44,7 @@ while IFS='|' read -r disk block opts bios first want; do
 	rm -f "$img" && cp --sparse=always "$WORK/$disk.img" "$img"
 	if [[ $block != - ]]; then
 		read -r heads spt hidden <<<"$block"
-		{ le "$spt" 2; le "$heads" 2; le "$hidden" 4; } | dd of="$img" bs=1 seek=$((63 * 512 + 24)) conv=notrunc status=none
+		put "$img" sectors_per_track "$spt" && put "$img" heads "$heads" && put "$img" hidden_sectors "$hidden"
 		mbr=(--mbr "$bins/mbr.bin")
 	fi
 	before=$(stat -c '%y %s' -- "$img")

@@ -11,7 +11,12 @@
 # status byte for byte. ARGS splits like a shell line; texts are printf %b, or
 # @NAME for expected/NAME, or "sha256 DIGEST" for a text too long to keep;
 # MERGED may be left out when stdout or stderr is empty. Pointers (%p) read
-# 0xPTR. $KEEP then holds the first run's environment.
+# 0xPTR. $KEEP then holds the first run's environment. On-disk fields go by
+# the names of src/disklayout.h, read by diskbytes (beside the geometry
+# library; `diskbytes names` lists them):
+#   fields FILE SECTOR NAME...       their values, as diskbytes prints them
+#   field_bytes FILE SECTOR NAME...  their bytes, in hex
+#   offset NAME                      a field's first byte in its sector
 set -u
 BIN=${1-}
 [[ $0 != */blackbox/* || -n $BIN ]] || { echo "usage: $0 path/to/dosprep"; exit 2; }
@@ -21,6 +26,8 @@ EXPECTED=$SRC/tests/blackbox/expected
 if [ -n "${DOSPREP_BUILD:-}" ] && [ -z "${DOSPREP_PRELOAD:-}" ]; then
     export DOSPREP_PRELOAD=$DOSPREP_BUILD/sandbox/libdosprep-geometry.so
 fi
+DISKBYTES=${DOSPREP_PRELOAD:-$SRC/build/sandbox/libdosprep-geometry.so}
+DISKBYTES=${DISKBYTES%/*}/diskbytes
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/dosprep-test.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 PASSED=0 FAILED=0 ROW=0 KEEP=
@@ -89,10 +96,25 @@ expect() {  # NAME ACTUAL EXPECTED: a check of a file effect
 bytes() { od -An -tx1 -v -j "$2" -N "$3" "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
 # same F1 OFF1 F2 OFF2 N: "same" when the two ranges are equal.
 same() { cmp -s -i "$2:$4" -n "$5" "$1" "$3" && echo same || echo differ; }
+fields() {
+    local name out=()
+    for name in "${@:3}"; do out+=("$("$DISKBYTES" field "$1" "$name" "$2" 2>&1)"); done
+    echo "${out[*]}"
+}
+span() { "$DISKBYTES" names "$1" | sed -nE 's/^[^ ]+ ([0-9]+)-([0-9]+)$/\1 \2/p'; }  # NAME: FIRST LAST
+offset() { local s; s=$(span "$1") && echo "${s% *}"; }
+field_bytes() {
+    local name first last out=()
+    for name in "${@:3}"; do
+        read -r first last <<<"$(span "$name")"
+        out+=("$(bytes "$1" $(($2 * 512 + first)) $((last - first + 1)))")
+    done
+    echo "${out[*]}"
+}
 # The first partition of the kept disk image, as $WORK/part.img.
 part() {
     local s n
-    read -r s n < <(od -An -tu4 -j454 -N8 "$KEEP/disk.img")
+    read -r s n <<<"$(fields "$KEEP/disk.img" 0 partition1_start partition1_sectors)"
     "$WORK/realdd" if="$KEEP/disk.img" of="$WORK/part.img" bs=512 skip="$s" count="$n" conv=sparse status=none
 }
 # The sandbox of an installed tree (PREFIX) rehearses a run of the dosprep

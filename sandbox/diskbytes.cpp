@@ -1,0 +1,356 @@
+// diskbytes: the named fields of a FAT boot sector or of a master boot record,
+// read from a disk image, a partition, a device node or a file, for the
+// sandbox's report and the tests. The offsets are those of src/disklayout.h;
+// each run reads one sector, or one field, with a single bounded pread.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "disklayout.h"
+
+// ---- the fields ----
+
+// How a value is printed: a little-endian number in decimal; the bytes in
+// hex, in their order on disk ("55 aa"); a little-endian number in hex, as
+// sfdisk prints a disk identifier.
+enum { kNumber, kBytes, kHexNumber };
+// Which sector a field belongs to; the signature ends both.
+enum { kBoot = 1, kMbr = 2, kBoth = kBoot | kMbr };
+
+struct Field {
+    const char *pName;
+    int nFirst;  // its first byte in the sector
+    int nSize;   // 1, 2 or 4 bytes
+    int nKind;
+    int nArea;
+};
+
+constexpr int entry(int nPartition, int nField)  // a field of partition entry 1 to 4
+{
+    return kOffsetPartitionTable + (nPartition - 1) * kPartitionEntrySize + nField;
+}
+
+// In the order boot and mbr print them.
+static constexpr Field g_pFields[] = {
+    {"bytes_per_sector", kOffsetBytesPerSector, 2, kNumber, kBoot},
+    {"sectors_per_cluster", kOffsetSectorsPerCluster, 1, kNumber, kBoot},
+    {"reserved_sectors", kOffsetReservedSectors, 2, kNumber, kBoot},
+    {"number_of_fats", kOffsetNumberOfFats, 1, kNumber, kBoot},
+    {"root_entries", kOffsetRootEntries, 2, kNumber, kBoot},
+    {"total_sectors16", kOffsetTotalSectors16, 2, kNumber, kBoot},
+    {"sectors_per_fat16", kOffsetSectorsPerFat16, 2, kNumber, kBoot},
+    {"sectors_per_track", kOffsetSectorsPerTrack, 2, kNumber, kBoot},
+    {"heads", kOffsetHeads, 2, kNumber, kBoot},
+    {"hidden_sectors", kOffsetHiddenSectors, 4, kNumber, kBoot},
+    {"total_sectors32", kOffsetTotalSectors32, 4, kNumber, kBoot},
+    {"drive_number16", kOffsetDriveNumber16, 1, kBytes, kBoot},
+    {"sectors_per_fat32", kOffsetSectorsPerFat32, 4, kNumber, kBoot},
+    {"root_cluster", kOffsetRootCluster, 4, kNumber, kBoot},
+    {"fs_info_sector", kOffsetFsInfoSector, 2, kNumber, kBoot},
+    {"backup_boot_sector", kOffsetBackupBootSector, 2, kNumber, kBoot},
+    {"drive_number32", kOffsetDriveNumber32, 1, kBytes, kBoot},
+    {"drive_stamp", kOffsetDriveStamp, 4, kBytes, kMbr},
+    {"disk_id", kOffsetDiskId, 4, kHexNumber, kMbr},
+    {"partition1_status", entry(1, kEntryStatus), 1, kBytes, kMbr},
+    {"partition1_type", entry(1, kEntryType), 1, kBytes, kMbr},
+    {"partition1_start", entry(1, kEntryStart), 4, kNumber, kMbr},
+    {"partition1_sectors", entry(1, kEntrySectors), 4, kNumber, kMbr},
+    {"partition2_status", entry(2, kEntryStatus), 1, kBytes, kMbr},
+    {"partition2_type", entry(2, kEntryType), 1, kBytes, kMbr},
+    {"partition2_start", entry(2, kEntryStart), 4, kNumber, kMbr},
+    {"partition2_sectors", entry(2, kEntrySectors), 4, kNumber, kMbr},
+    {"partition3_status", entry(3, kEntryStatus), 1, kBytes, kMbr},
+    {"partition3_type", entry(3, kEntryType), 1, kBytes, kMbr},
+    {"partition3_start", entry(3, kEntryStart), 4, kNumber, kMbr},
+    {"partition3_sectors", entry(3, kEntrySectors), 4, kNumber, kMbr},
+    {"partition4_status", entry(4, kEntryStatus), 1, kBytes, kMbr},
+    {"partition4_type", entry(4, kEntryType), 1, kBytes, kMbr},
+    {"partition4_start", entry(4, kEntryStart), 4, kNumber, kMbr},
+    {"partition4_sectors", entry(4, kEntrySectors), 4, kNumber, kMbr},
+    {"signature", kOffsetSignature, 2, kBytes, kBoth},
+};
+constexpr int kFieldCount = sizeof g_pFields / sizeof g_pFields[0];
+
+// The line boot prints after the fields, and a name field takes: which of
+// the two layouts the sector follows, by the rule the report applies.
+static const char kFatTypeName[] = "fat_type";
+
+// The last sector whose bytes an off_t still reaches.
+constexpr long long kSectorLimit = INT64_MAX / kSectorSize - 1;
+static_assert(sizeof(off_t) >= sizeof(long long), "offsets past 2 GiB");
+
+// ---- reading ----
+
+static const Field *findField(const char *pName)
+{
+    for (int i = 0; i < kFieldCount; i++)
+        if (strcmp(g_pFields[i].pName, pName) == 0)
+            return &g_pFields[i];
+    return nullptr;
+}
+
+// A decimal sector number into *pllSector: 0, or 2 with a message.
+static int parseSector(const char *pText, long long *pllSector)
+{
+    long long llSector = 0;
+    const char *p = pText;
+
+    for (; *p >= '0' && *p <= '9'; p++) {
+        if (llSector > (kSectorLimit - (*p - '0')) / 10)
+            break;
+        llSector = llSector * 10 + (*p - '0');
+    }
+    if (p == pText || *p != '\0') {
+        fprintf(stderr, "diskbytes: sector '%s': wants a number from 0 to %lld\n", pText, kSectorLimit);
+        return 2;
+    }
+    *pllSector = llSector;
+    return 0;
+}
+
+// nCount bytes of pFile from llOffset into pBuffer: 0, or 1 with a message
+// naming the file and pWhat, the sector or field it is read for.
+static int readBytes(const char *pFile, long long llOffset, int nCount, const char *pWhat,
+                     unsigned char *pBuffer)
+{
+    struct stat tFile = {};
+    int nGot = 0, nStatus = 0;
+    ssize_t nRead;
+    off_t llEnd;
+    // Not blocking on a FIFO or a terminal: those are refused below.
+    const int fd = open(pFile, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+
+    if (fd < 0) {
+        fprintf(stderr, "diskbytes: %s: cannot open: %s\n", pFile, strerror(errno));
+        return 1;
+    }
+    if (fstat(fd, &tFile) != 0 || !(S_ISREG(tFile.st_mode) || S_ISBLK(tFile.st_mode))) {
+        fprintf(stderr, "diskbytes: %s: not a regular file or a block device\n", pFile);
+        close(fd);
+        return 1;
+    }
+    while (nGot < nCount) {
+        nRead = pread(fd, pBuffer + nGot, static_cast<size_t>(nCount - nGot), llOffset + nGot);
+        if (nRead < 0 && errno == EINTR)
+            continue;
+        if (nRead < 0) {
+            fprintf(stderr, "diskbytes: %s: cannot read %s (bytes %lld-%lld): %s\n", pFile, pWhat, llOffset,
+                    llOffset + nCount - 1, strerror(errno));
+            nStatus = 1;
+            break;
+        }
+        if (nRead == 0) {
+            llEnd = lseek(fd, 0, SEEK_END);
+            if (llEnd >= 0)
+                fprintf(stderr, "diskbytes: %s: %lld bytes long, too short for %s (bytes %lld-%lld)\n", pFile,
+                        static_cast<long long>(llEnd), pWhat, llOffset, llOffset + nCount - 1);
+            else
+                fprintf(stderr, "diskbytes: %s: too short for %s (bytes %lld-%lld)\n", pFile, pWhat, llOffset,
+                        llOffset + nCount - 1);
+            nStatus = 1;
+            break;
+        }
+        nGot += static_cast<int>(nRead);
+    }
+    close(fd);
+    return nStatus;
+}
+
+// Sector llSector of pFile, whole, into pSector (kSectorSize bytes).
+static int readSector(const char *pFile, long long llSector, unsigned char *pSector)
+{
+    char pWhat[32];
+    snprintf(pWhat, sizeof pWhat, "sector %lld", llSector);
+    return readBytes(pFile, llSector * kSectorSize, kSectorSize, pWhat, pSector);
+}
+
+// ---- printing ----
+
+static const char *fatType(const unsigned char *pSector)
+{
+    // No 16-bit FAT size, and a 32-bit one or the signature: dosprep's
+    // FAT32 boot area over a partition with no file system leaves the
+    // 32-bit size at 0 too.
+    if (getLe16(pSector + kOffsetSectorsPerFat16) == 0 &&
+        (getLe32(pSector + kOffsetSectorsPerFat32) != 0 || hasBootSignature(pSector)))
+        return "FAT32";
+    return "FAT16";
+}
+
+// The value of tField, whose bytes start at pBytes, and a line end.
+static void printValue(const Field &tField, const unsigned char *pBytes)
+{
+    uint32_t uValue = pBytes[0];
+
+    if (tField.nSize == 2)
+        uValue = getLe16(pBytes);
+    else if (tField.nSize == 4)
+        uValue = getLe32(pBytes);
+    if (tField.nKind == kNumber) {
+        printf("%" PRIu32 "\n", uValue);
+    } else if (tField.nKind == kHexNumber) {
+        printf("0x%08" PRIx32 "\n", uValue);
+    } else {
+        for (int i = 0; i < tField.nSize; i++)
+            printf("%s%02x", i == 0 ? "" : " ", pBytes[i]);
+        putchar('\n');
+    }
+}
+
+static void printSpan(const Field &tField)
+{
+    printf("%s %d-%d", tField.pName, tField.nFirst, tField.nFirst + tField.nSize - 1);
+}
+
+// Every field of nArea in pSector, one "NAME FIRST-LAST VALUE" line each.
+static void printFields(const unsigned char *pSector, int nArea)
+{
+    for (int i = 0; i < kFieldCount; i++) {
+        if ((g_pFields[i].nArea & nArea) == 0)
+            continue;
+        printSpan(g_pFields[i]);
+        putchar(' ');
+        printValue(g_pFields[i], pSector + g_pFields[i].nFirst);
+    }
+}
+
+// ---- the commands ----
+
+static int runBoot(char **ppArgs, int nArgs)
+{
+    unsigned char pSector[kSectorSize] = {};
+    long long llSector = 0;
+
+    if (nArgs > 1 && parseSector(ppArgs[1], &llSector) != 0)
+        return 2;
+    if (readSector(ppArgs[0], llSector, pSector) != 0)
+        return 1;
+    printFields(pSector, kBoot);
+    printf("%s - %s\n", kFatTypeName, fatType(pSector));
+    return 0;
+}
+
+static int runMbr(char **ppArgs, int /* nArgs */)
+{
+    unsigned char pSector[kSectorSize] = {};
+
+    if (readSector(ppArgs[0], 0, pSector) != 0)
+        return 1;
+    printFields(pSector, kMbr);
+    return 0;
+}
+
+static int runField(char **ppArgs, int nArgs)
+{
+    unsigned char pSector[kSectorSize] = {};
+    long long llSector = 0;
+    const Field *pField = findField(ppArgs[1]);
+
+    if (pField == nullptr && strcmp(ppArgs[1], kFatTypeName) != 0) {
+        fprintf(stderr, "diskbytes: no field named '%s' (diskbytes names lists them)\n", ppArgs[1]);
+        return 2;
+    }
+    if (nArgs > 2 && parseSector(ppArgs[2], &llSector) != 0)
+        return 2;
+    if (pField == nullptr) {
+        if (readSector(ppArgs[0], llSector, pSector) != 0)
+            return 1;
+        printf("%s\n", fatType(pSector));
+        return 0;
+    }
+    // The field's bytes alone: a file that ends past them will do.
+    if (readBytes(ppArgs[0], llSector * kSectorSize + pField->nFirst, pField->nSize, pField->pName, pSector) != 0)
+        return 1;
+    printValue(*pField, pSector);
+    return 0;
+}
+
+static int runNames(char **ppArgs, int nArgs)
+{
+    const Field *pField;
+
+    for (int i = 0; i < nArgs; i++) {
+        pField = findField(ppArgs[i]);
+        if (pField != nullptr) {
+            printSpan(*pField);
+            putchar('\n');
+        } else if (strcmp(ppArgs[i], kFatTypeName) == 0) {
+            printf("%s -\n", kFatTypeName);
+        } else {
+            fprintf(stderr, "diskbytes: no field named '%s' (diskbytes names lists them)\n", ppArgs[i]);
+            return 2;
+        }
+    }
+    if (nArgs > 0)
+        return 0;
+    for (int i = 0; i < kFieldCount; i++) {
+        printSpan(g_pFields[i]);
+        putchar('\n');
+    }
+    printf("%s -\n", kFatTypeName);
+    return 0;
+}
+
+struct Command {
+    const char *pName;
+    const char *pArgs;
+    const char *pHelp;
+    int nMin, nMax;  // arguments after the command's name; -1: no limit
+    int (*pRun)(char **ppArgs, int nArgs);
+};
+
+static const Command g_pCommands[] = {
+    {"boot", "FILE [SECTOR]", "the boot sector at SECTOR (default 0): its fields, then fat_type", 1, 2, runBoot},
+    {"mbr", "FILE", "sector 0 as a master boot record", 1, 1, runMbr},
+    {"field", "FILE NAME [SECTOR]", "the value of one field, or fat_type", 2, 3, runField},
+    {"names", "[NAME...]", "where the fields lie: NAME FIRST-LAST", 0, -1, runNames},
+};
+
+static int usage(FILE *pOut)
+{
+    char pLine[64];
+
+    for (const Command &tCommand : g_pCommands) {
+        snprintf(pLine, sizeof pLine, "%s %s", tCommand.pName, tCommand.pArgs);
+        fprintf(pOut, "%s diskbytes %-24s %s\n", &tCommand == g_pCommands ? "usage:" : "      ", pLine,
+                tCommand.pHelp);
+    }
+    fputs("Lines are NAME FIRST-LAST VALUE, FIRST and LAST the field's bytes in its sector.\n"
+          "Numbers are little-endian, printed in decimal; drive numbers, a partition's\n"
+          "status and type, the drive stamp and the signature are printed as their bytes\n"
+          "in hex (\"55 aa\"), the disk identifier as 0x and eight hex digits. fat_type is\n"
+          "FAT32 when the 16-bit FAT size is 0 and the 32-bit one is not or the sector\n"
+          "ends in 55 aa, FAT16 otherwise. field reads the field's bytes alone.\n"
+          "Status 1: the file cannot be read, or ends before what is read; 2: usage.\n",
+          pOut);
+    return pOut == stdout ? 0 : 2;
+}
+
+int main(int argc, char **argv)
+{
+    int nStatus = 2;
+
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0))
+        return usage(stdout);
+    for (const Command &tCommand : g_pCommands) {
+        if (argc < 2 || strcmp(argv[1], tCommand.pName) != 0)
+            continue;
+        if (argc - 2 < tCommand.nMin || (tCommand.nMax >= 0 && argc - 2 > tCommand.nMax))
+            return usage(stderr);
+        nStatus = tCommand.pRun(argv + 2, argc - 2);
+        if (fflush(stdout) != 0 || ferror(stdout)) {
+            fprintf(stderr, "diskbytes: cannot write the output: %s\n", strerror(errno));
+            return 1;
+        }
+        return nStatus;
+    }
+    if (argc >= 2)
+        fprintf(stderr, "diskbytes: unknown command '%s'\n", argv[1]);
+    return usage(stderr);
+}

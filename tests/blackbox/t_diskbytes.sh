@@ -1,0 +1,89 @@
+# diskbytes, the sandbox's reader of boot-sector and MBR fields: its values
+# against mtools' and sfdisk's reading of sandbox-made disks, the FAT16/FAT32
+# rule the report follows, and files it must refuse without reading further.
+. "$(dirname "$0")/../lib/functions.sh"
+skip_unless minfo sfdisk
+
+disk "$WORK/d32" --binary "$BIN" && disk "$WORK/d16" --binary "$BIN" --format 16 || { echo "FAIL: making the disks"; exit 1; }
+# Partition 1's boot sector as mtools reads it, under diskbytes' names.
+while read -r fat; do
+    got= want=
+    while IFS='|' read -r label name; do
+        value=$(MTOOLS_SKIP_CHECK=1 minfo -i "$WORK/d$fat/disk.img@@$((63 * 512))" :: 2>/dev/null |
+            sed -n "s/^$label[:=] *\([0-9]*\).*/\1/p" | head -1)
+        [ -z "$value" ] || { want+=" $value" got+=" $(fields "$WORK/d$fat/disk.img" 63 "$name")"; }
+    done <<'NAMES'
+sector size|bytes_per_sector
+cluster size|sectors_per_cluster
+reserved (boot) sectors|reserved_sectors
+fats|number_of_fats
+max available root directory slots|root_entries
+small size|total_sectors16
+sectors per fat|sectors_per_fat16
+sectors per track|sectors_per_track
+heads|heads
+hidden sectors|hidden_sectors
+big size|total_sectors32
+Big fatlen|sectors_per_fat32
+rootCluster|root_cluster
+infoSector location|fs_info_sector
+backup boot sector|backup_boot_sector
+NAMES
+    expect "FAT$fat volume: fields as minfo reads them" "$got" "$want"
+done <<<$'16\n32'
+
+# The FAT type of a sector: each row's bytes written over a copy of the
+# FAT16 boot sector (dosboot.b).
+#   name                               field=hex bytes...                        type
+while IFS='|' read -r name edits want; do
+    cp "$WORK/d16/vantor/dosboot.b" "$WORK/b"
+    for e in $edits; do
+        printf "$(sed 's/\([0-9a-f][0-9a-f]\)/\\x\1/g' <<<"${e#*=}")" |
+            dd of="$WORK/b" bs=1 seek="$(offset "${e%%=*}")" conv=notrunc status=none
+    done
+    expect "type: ${name%"${name##*[! ]}"}" "$(fields "$WORK/b" 0 fat_type)" "$want"
+done <<'ROWS'
+FAT16 as made                        |                                             |FAT16
+no 16-bit FAT size, 32-bit size      |sectors_per_fat16=0000                       |FAT32
+no FAT sizes, 55 aa                  |sectors_per_fat16=0000 sectors_per_fat32=00000000 |FAT32
+no FAT sizes, no 55 aa               |sectors_per_fat16=0000 sectors_per_fat32=00000000 signature=0000 |FAT16
+ROWS
+expect "type: FAT32 volume" "$(fields "$WORK/d32/disk.img" 63 fat_type)" FAT32
+
+# The MBR of a table sfdisk wrote.
+truncate -s 2M "$WORK/mbr.img"
+printf 'label: dos\nlabel-id: 0x12345678\nstart=63, size=1000, type=c, bootable\nstart=2048, type=83\n' |
+    sfdisk -q "$WORK/mbr.img"
+expect "mbr" "$("$DISKBYTES" mbr "$WORK/mbr.img" | grep -v -e 220-223 -e 'partition[34]')" "disk_id 440-443 0x12345678
+partition1_status 446-446 80
+partition1_type 450-450 0c
+partition1_start 454-457 63
+partition1_sectors 458-461 1000
+partition2_status 462-462 00
+partition2_type 466-466 83
+partition2_start 470-473 2048
+partition2_sectors 474-477 2048
+signature 510-511 55 aa"
+
+# Files too short for what is read, or not read at all: a message and 1;
+# usage errors: 2. field reads the field's bytes alone (224 bytes hold the
+# drive stamp). A FIFO is refused without waiting for a writer.
+head -c 223 "$WORK/mbr.img" >"$WORK/s223" && head -c 224 "$WORK/mbr.img" >"$WORK/s224" && mkfifo "$WORK/fifo"
+while IFS='|' read -r name args want status; do
+    eval "set -- $args"
+    out=$(cd "$WORK" && timeout 5 "$DISKBYTES" "$@" 2>&1)
+    expect "${name%"${name##*[! ]}"}" "$out / $?" "$want / $status"
+done <<'ROWS'
+sector past the end   |boot mbr.img 4096              |diskbytes: mbr.img: 2097152 bytes long, too short for sector 4096 (bytes 2097152-2097663)|1
+short of a sector     |mbr s224                       |diskbytes: s224: 224 bytes long, too short for sector 0 (bytes 0-511)|1
+stamp, 223 bytes      |field s223 drive_stamp         |diskbytes: s223: 223 bytes long, too short for drive_stamp (bytes 220-223)|1
+stamp, 224 bytes      |field s224 drive_stamp         |00 00 00 00|0
+missing file          |boot none                      |diskbytes: none: cannot open: No such file or directory|1
+directory             |boot .                         |diskbytes: .: not a regular file or a block device|1
+FIFO                  |field fifo signature           |diskbytes: fifo: not a regular file or a block device|1
+sector not a number   |boot mbr.img 1x                |diskbytes: sector '1x': wants a number from 0 to 18014398509481982|2
+sector past off_t     |boot mbr.img 18014398509481983 |diskbytes: sector '18014398509481983': wants a number from 0 to 18014398509481982|2
+unknown field         |field mbr.img heads2           |diskbytes: no field named 'heads2' (diskbytes names lists them)|2
+ROWS
+
+finish
