@@ -297,6 +297,41 @@ static int runNames(char **ppArgs, int nArgs)
     return 0;
 }
 
+// ---- a program's ELF header: static, or loaded by a dynamic loader ----
+// A 64-bit ELF file names its program headers at byte 32 (their offset, 8
+// bytes), 54 (the size of one) and 56 (how many); a header of type 3
+// (PT_INTERP) names the loader that a dynamically linked program needs.
+constexpr int kElfProgramHeaders = 32, kElfHeaderSize = 54, kElfHeaderCount = 56, kElfHeaderBytes = 64;
+constexpr uint32_t kElfInterpreter = 3;
+constexpr int kElfHeadersLimit = 64;
+
+static int runProgram(char **ppArgs, int /* nArgs */)
+{
+    static unsigned char pHeader[kElfHeaderBytes], pEntries[kElfHeadersLimit * 64];
+    static const unsigned char pMagic[] = {0x7f, 'E', 'L', 'F', 2};
+
+    if (readBytes(ppArgs[0], 0, kElfHeaderBytes, "its ELF header", pHeader) != 0)
+        return 1;
+    const int nSize = getLe16(pHeader + kElfHeaderSize), nCount = getLe16(pHeader + kElfHeaderCount);
+    const uint64_t llAt = getLe32(pHeader + kElfProgramHeaders) |
+                          static_cast<uint64_t>(getLe32(pHeader + kElfProgramHeaders + 4)) << 32;
+    if (memcmp(pHeader, pMagic, sizeof pMagic) != 0 || nSize < 4 || nSize > 64 || nCount < 1 ||
+        nCount > kElfHeadersLimit || llAt > (1ULL << 40)) {
+        fprintf(stderr, "diskbytes: %s: not a 64-bit ELF program\n", ppArgs[0]);
+        return 1;
+    }
+    if (readBytes(ppArgs[0], static_cast<long long>(llAt), nSize * nCount, "its program headers", pEntries) != 0)
+        return 1;
+    for (int i = 0; i < nCount; i++) {
+        if (getLe32(pEntries + i * nSize) == kElfInterpreter) {
+            puts("dynamic");
+            return 0;
+        }
+    }
+    puts("static");
+    return 0;
+}
+
 struct Command {
     const char *pName;
     const char *pArgs;
@@ -310,6 +345,7 @@ static const Command g_pCommands[] = {
     {"mbr", "FILE", "sector 0 as a master boot record", 1, 1, runMbr},
     {"field", "FILE NAME [SECTOR]", "the value of one field, or fat_type", 2, 3, runField},
     {"names", "[NAME...]", "where the fields lie: NAME FIRST-LAST", 0, -1, runNames},
+    {"program", "FILE", "static or dynamic: whether a 64-bit ELF program names a loader", 1, 1, runProgram},
 };
 
 static int usage(FILE *pOut)

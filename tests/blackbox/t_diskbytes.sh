@@ -84,6 +84,9 @@ FIFO                  |field fifo signature           |diskbytes: fifo: not a re
 sector not a number   |boot mbr.img 1x                |diskbytes: sector '1x': wants a number from 0 to 18014398509481982|2
 sector past off_t     |boot mbr.img 18014398509481983 |diskbytes: sector '18014398509481983': wants a number from 0 to 18014398509481982|2
 unknown field         |field mbr.img heads2           |diskbytes: no field named 'heads2' (diskbytes names lists them)|2
+a table, no program   |program mbr.img                |diskbytes: mbr.img: not a 64-bit ELF program|1
 ROWS
+# Whether a program names a loader: the build's dosprep does, busybox-static not.
+expect "program" "$("$DISKBYTES" program "$BIN") $("$DISKBYTES" program /bin/busybox)" "dynamic static"
 
 finish
