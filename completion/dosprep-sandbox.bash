@@ -38,6 +38,9 @@ _dosprep_sandbox()
         @dir) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -d -- "$cur") ;;
         @file) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "$cur") ;;
         @node) compopt -o filenames 2>/dev/null; mapfile -t COMPREPLY < <(compgen -f -- "${cur:-/dev/}") ;;
+        @drivers) # the first word of each line of the driver table beside the option table
+            mapfile -t COMPREPLY < <(compgen -W "$(while read -r n _; do [[ $n == [!#]* ]] && echo "$n"; done \
+                <"${_dosprep_sandbox_table%/*}/drivers")" -- "$cur") ;;
         *,@file) compopt -o filenames 2>/dev/null
             comp=${comp%,@file}
             mapfile -t COMPREPLY < <(compgen -W "${comp//,/ }" -- "$cur"; compgen -f -- "$cur") ;;

@@ -89,11 +89,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # sfdisk is in fdisk, dd and ls in coreutils; the sandbox needs unshare
 # and partx (util-linux), mount (mount), mkfs.fat (dosfstools) and mcopy
-# (mtools), QEMU for its boot check and mkfs.ext4 (e2fsprogs) for --start dos.
+# (mtools), QEMU for its boot check and --vm, a static busybox for the VM's
+# initramfs (busybox-static) and mkfs.ext4 (e2fsprogs) for --start dos.
 # coreutils and util-linux are essential: Debian wants their versions named.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "fdisk, coreutils (>= 8.30), util-linux (>= 2.33), mount, dosfstools, mtools")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qemu-system-x86, e2fsprogs")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qemu-system-x86, e2fsprogs, busybox-static")
 # The C library's version comes from dpkg-shlibdeps (dpkg-dev, file) when
 # the machine has them.
 find_program(DOSPREP_SHLIBDEPS dpkg-shlibdeps)

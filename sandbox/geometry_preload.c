@@ -54,7 +54,11 @@ static int partition_start(unsigned long *start)
     return ok;
 }
 
-/* Parses "H/S/C"; returns 0 unless all three fit struct hd_geometry. */
+/*
+ * Parses "H/S/C"; returns 0 unless all three fit struct hd_geometry.  The
+ * sandbox hands over only what lib/machine.sh's geometry_parse took, by the
+ * same rule: decimal, heads and sectors 0 to 255, cylinders 0 to 65535.
+ */
 static int parse_geometry(const char *text, struct hd_geometry *geo)
 {
     unsigned long v[3];

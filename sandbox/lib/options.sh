@@ -1,6 +1,8 @@
 # dosprep-sandbox's options: the table in lib/options made into the usage
 # text and the parser, then the checks of what was parsed and the list of
 # disk nodes. Sourced by the command after common.sh; needs $libdir.
+machine_lib=$libdir
+. "$libdir/machine.sh" # the driver table and the geometry rule
 
 opt_names=() opt_values=() opt_vars=() opt_also=() opt_help=()
 declare -A opt_row=()
@@ -18,8 +20,9 @@ while IFS= read -r line; do
 done <"$libdir/options"
 unset line name value var also help n
 
-usage() {
-	local i name line
+usage() { # the table's help; @drivers stands for the names of lib/drivers
+	local i name line drivers
+	drivers=$(driver_list)
 	printf '%s\n' "usage: dosprep-sandbox [options] [--] [ARGS...]" "" \
 		"Runs dosprep ARGS as root in a simulated installation environment and exits" \
 		"with its status (125 when the environment itself could not be made)." ""
@@ -27,6 +30,7 @@ usage() {
 		name=${opt_names[i]//,/, }
 		[[ ${opt_values[i]} == - ]] || name+=" ${opt_values[i]}"
 		while IFS= read -r line; do
+			line=${line//@drivers/$drivers}
 			printf '  %-20s %s\n' "$name" "$line"
 			name=
 		done <<<"${opt_help[i]}"
@@ -81,10 +85,8 @@ parse_options() { # ARGS...: sets the variables of the table and dosprep_args
 number='0*([0-9]{1,7})' # a decimal number; leading zeros are allowed
 
 check_options() {
-	[[ $geometry =~ ^$number/$number/$number$ ]] &&
-		heads=$((10#${BASH_REMATCH[1]})) spt=$((10#${BASH_REMATCH[2]})) cylinders=$((10#${BASH_REMATCH[3]})) &&
-		((heads <= 255 && spt <= 255 && cylinders <= 65535)) ||
-		die "--geometry $geometry: wants H/S/C, heads and sectors per track 0 to 255, cylinders 0 to 65535"
+	geometry_parse "$geometry" H/S/C || die "--geometry $geometry: wants H/S/C, $geometry_rule"
+	heads=$geo_heads spt=$geo_sectors cylinders=$geo_cylinders
 	[[ $size =~ ^$number$ ]] && size=$((10#${BASH_REMATCH[1]})) && ((size >= 1 && size < 2097152)) ||
 		die "--size $size: wants megabytes from 1 to 2097151"
 	case $format in
@@ -97,12 +99,11 @@ check_options() {
 		die "--disks $ndisks: wants a number from 0 to 99"
 	valid_node "$boot" || die "--boot-node $boot: wants a free path under /dev (not $reserved_nodes)"
 	[[ -z $bios_geometry ]] || ((want_boot)) || die "--bios-geometry: only with --boot"
+	# A BIOS geometry: INT 13h AH=08 holds sectors per track in 6 bits.
 	if [[ -n $bios_geometry ]]; then
-		[[ $bios_geometry =~ ^$number/$number$ ]] &&
-			((10#${BASH_REMATCH[1]} >= 1 && 10#${BASH_REMATCH[1]} <= 255 &&
-				10#${BASH_REMATCH[2]} >= 1 && 10#${BASH_REMATCH[2]} <= 63)) ||
+		geometry_parse "$bios_geometry" H/S && ((geo_heads && geo_sectors && geo_sectors <= 63)) ||
 			die "--bios-geometry $bios_geometry: wants H/S, heads 1 to 255, sectors per track 1 to 63"
-		bios_geometry=$((10#${BASH_REMATCH[1]}))/$((10#${BASH_REMATCH[2]}))
+		bios_geometry=$geo_heads/$geo_sectors
 	fi
 	if ((want_boot)); then
 		command -v qemu-system-x86_64 >/dev/null ||
@@ -166,18 +167,17 @@ check_vm() {
 		done
 		return 0
 	fi
-	case $vm in
-	ide | ahci | virtio-blk | virtio-scsi | nvme) ;;
-	*) die "--vm $vm: wants ide, ahci, virtio-blk, virtio-scsi or nvme" ;;
-	esac
+	driver_row "$vm" || die "--vm $vm: wants $(driver_list)"
 	for o in --no-geometry --no-disk --no-partition --partition-file --boot-node --disks --disk --preload --argv0; do
 		[[ -z ${given[$o]+x} ]] || die "$o: makes no sense with --vm (the VM's kernel makes the disk's nodes and geometry)"
 	done
-	((heads >= 1 && heads <= 255 && spt >= 1 && spt <= 63 && cylinders >= 1)) ||
-		die "--geometry $geometry: with --vm wants heads 1 to 255, sectors per track 1 to 63 and cylinders 1 and up"
+	# The VM's disk holds H×S×C sectors, and a disk device given a
+	# geometry wants each part 1 and up.
+	((heads && spt && cylinders)) ||
+		die "--geometry $geometry: with --vm wants heads, sectors per track and cylinders 1 and up"
 	((!busy)) || [[ $start_state == dos || $start_state == gpt ]] ||
 		die "--busy: wants --start dos or gpt (an old partition 1 to keep mounted)"
-	[[ -z $bios_geometry || $vm != nvme ]] || die "--bios-geometry: a disk on nvme takes no forced BIOS geometry"
+	[[ -z $bios_geometry || $driver_geometry != - ]] || die "--bios-geometry: a disk on $vm takes no forced BIOS geometry"
 	command -v qemu-system-x86_64 >/dev/null || die "--vm: qemu-system-x86_64 is missing (package qemu-system-x86)"
 	local bb
 	bb=$(command -v busybox) || die "--vm: busybox is missing (package busybox-static)"

@@ -41,9 +41,9 @@ vm_boot_files_again() {
 vm_run() { # DOSPREP-ARGS...
 	local opts=() part status
 	vm_payload "$@"
-	# virtio-blk hands the kernel the geometry of the device; the disks on
-	# ATA and SCSI are given one the kernel never reads (sd makes its own).
-	[[ $vm != virtio-blk ]] || opts+=(--geometry "$heads/$spt/$cylinders")
+	# vm-run gives the geometry to the disk device where the driver table
+	# says the kernel reads it there.
+	opts+=(--geometry "$heads/$spt/$cylinders")
 	((busy)) && opts+=(--busy)
 	[[ -z $kernel_file ]] || opts+=(--kernel "$kernel_file")
 	[[ -z $modules_dir ]] || opts+=(--modules "$modules_dir")

@@ -15,7 +15,7 @@ expect "file name" "$(basename "$DEB")" "dosprep_0.5.11_$(dpkg --print-architect
 field() { dpkg-deb -f "$DEB" "$1"; }
 expect "fields" "$(field Package) $(field Version) $(field Section) $(field Priority)" "dosprep 0.5.11 admin optional"
 expect "Depends" "$(field Depends | tr -d ' ' | tr ',' '\n' | sed 's/(.*//' | sort | tr '\n' ' ')" "coreutils dosfstools fdisk libc6 mount mtools util-linux "
-expect "Suggests" "$(field Suggests)" "qemu-system-x86, e2fsprogs"
+expect "Suggests" "$(field Suggests)" "qemu-system-x86, e2fsprogs, busybox-static"
 
 # Contents: the files and modes of an install to /usr. The maintainer's
 # address, the long description and the owners are lintian's to check.

@@ -126,6 +126,9 @@ disks past z           |--boot-node /dev/sdz --disks 3 |dosprep-sandbox: --disks
 disks up to z          |--boot-node /dev/sdx --disks 2 --check 'ls /dev/sdz' |/dev/sdz / 0
 --size with zeros      |--size 0100 --check 'grep -o "<megabytesize>[0-9]*" /root/vantor/bootpartition.xml' |<megabytesize>100 / 0
 --geometry with zeros  |--geometry 0255/063/01000 --check 'cat \$DOSPREP_SANDBOX_DIR/geometry' |255/63/1000 / 0
+--geometry past 255    |--geometry 256/63/1000            |dosprep-sandbox: --geometry 256/63/1000: wants H/S/C, heads and sectors per track 0 to 255, cylinders 0 to 65535 / 125
+--vm, no cylinders     |--vm ide --geometry 255/63/0      |dosprep-sandbox: --geometry 255/63/0: with --vm wants heads, sectors per track and cylinders 1 and up / 125
+BIOS past 63 sectors   |--boot --bios-geometry 0016/064   |dosprep-sandbox: --bios-geometry 0016/064: wants H/S, heads 1 to 255, sectors per track 1 to 63 / 125
 --start with --format  |--start blank --format 16        |dosprep-sandbox: --format: there is no pre-made partition with --start / 125
 --start with --no-disk |--start blank --no-disk          |dosprep-sandbox: --start: there is no disk (--no-disk) / 125
 --start too small      |--start dos --geometry 255/63/100 |dosprep-sandbox: --start dos: the disk of --geometry 255/63/100 holds 1606500 sectors, this state needs 2101248 / 125

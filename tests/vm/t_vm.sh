@@ -43,6 +43,31 @@ mk="$disk $sfdisk32 --setup 'mkfs.fat -F 32 /dev/sssd1' --report - -- --write32"
 bootrows() { eval "\"\$SANDBOX\" --binary \"\$BIN\" $1 $mk" 2>/dev/null | sed -n '/^== boot sector/,/^drive number/p'; }
 expect "boot sector rows as simulated" "$(bootrows '--vm ide')" "$(bootrows '')"
 
+# A signal stops the VM at once: vm-run ends within 2 s of it, with 130
+# (INT to its process group, as a terminal's Ctrl-C sends it) or 143 (TERM
+# to it alone), says nothing, and leaves no QEMU and no work directory. The
+# guest's setup would take a minute.
+for sig in INT TERM; do
+	d=$WORK/stop-$sig
+	mkdir -p "$d/payload/steps" "$d/tmp" && echo 'sleep 60' >"$d/payload/steps/setup.1" &&
+		cp "$SRC/sandbox/lib/steps.sh" "$d/payload/" && echo apart >"$d/payload/capture" &&
+		echo 63 >"$d/payload/fallback_sector" && truncate -s 64M "$d/disk.img"
+	set -m # its own process group, where INT is not ignored
+	TMPDIR=$d/tmp "$SRC/sandbox/vm/vm-run" --driver ide --disk "$d/disk.img" --binary "$BIN" \
+		--payload "$d/payload" --out "$d/out" </dev/null >"$d/said" 2>&1 &
+	pid=$!
+	set +m
+	for ((i = 0; i < 1200; i++)); do pgrep -f "file=$d/disk.img," >/dev/null && break; sleep 0.1; done
+	sleep 2
+	[[ $sig == INT ]] && kill -INT -- "-$pid" || kill -TERM "$pid"
+	t0=$(date +%s%N)
+	wait "$pid"
+	got="status $?" ms=$((($(date +%s%N) - t0) / 1000000))
+	((ms < 2000)) && got+=" in time" || got+=" after $ms ms"
+	got+=", said '$(cat "$d/said")', qemu left: $(pgrep -f "file=$d/disk.img," | wc -l), temporary files: $(ls -A "$d/tmp" | wc -l)"
+	expect "$sig stops the VM" "$got" "status $((128 + $(kill -l $sig))) in time, said '', qemu left: 0, temporary files: 0"
+done
+
 # Refused before anything runs: options | message
 while IFS='|' read -r opts want; do
 	eval "set -- $opts"
