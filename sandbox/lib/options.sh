@@ -42,7 +42,7 @@ option_defaults() {
 	controller=SCSI ssprimary_raw='' raw_set=0
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
-	report='' argv0=dosprep want_boot=0 bios_geometry=''
+	report='' argv0=dosprep want_boot=0 bios_geometry='' mbr_file='' loader=''
 	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
 	extra_disks=() setups=() afters=() checks=() dosprep_args=()
 	declare -gA given=() # the options on the command line
@@ -98,7 +98,22 @@ check_options() {
 	[[ $ndisks =~ ^$number$ ]] && ndisks=$((10#${BASH_REMATCH[1]})) && ((ndisks <= 99)) ||
 		die "--disks $ndisks: wants a number from 0 to 99"
 	valid_node "$boot" || die "--boot-node $boot: wants a free path under /dev (not $reserved_nodes)"
-	[[ -z $bios_geometry ]] || ((want_boot)) || die "--bios-geometry: only with --boot"
+	local o
+	for o in --bios-geometry --mbr --loader; do
+		[[ -z ${given[$o]+x} ]] || ((want_boot)) || die "$o: only with --boot"
+	done
+	if [[ -n $mbr_file ]]; then
+		[[ -f $mbr_file && -r $mbr_file ]] || die "--mbr $mbr_file: no such file"
+		(($(stat -L -c %s -- "$mbr_file") >= 440)) || die "--mbr $mbr_file: shorter than the 440 bytes of MBR code"
+		mbr_file=$(readlink -f -- "$mbr_file")
+	fi
+	if [[ -n $loader ]]; then
+		loader=${loader^^}
+		local short="[A-Z0-9_\$~!#%&'(){}^@-]"
+		[[ $loader =~ ^$short{1,8}(\.$short{1,3})?$ ]] ||
+			die "--loader $loader: wants a short file name, NAME or NAME.EXT (8 and 3 characters)"
+		[[ $format != none || -n $start_state ]] || die "--loader: the partition has no file system (--format none)"
+	fi
 	# A BIOS geometry: INT 13h AH=08 holds sectors per track in 6 bits.
 	if [[ -n $bios_geometry ]]; then
 		geometry_parse "$bios_geometry" H/S && ((geo_heads && geo_sectors && geo_sectors <= 63)) ||
