@@ -60,7 +60,7 @@ judge() {
 		echo "the boot code loaded $loaded and ran it"
 	else
 		if [[ -n $ending ]]; then
-			:
+			echo "$ending with no verdict"
 		elif [[ -n $shown ]]; then
 			echo "the boot code stopped on its own message: \"$last\""
 		elif [[ -n $loaded ]]; then
