@@ -85,8 +85,59 @@ sector not a number   |boot mbr.img 1x                |diskbytes: sector '1x': w
 sector past off_t     |boot mbr.img 18014398509481983 |diskbytes: sector '18014398509481983': wants a number from 0 to 18014398509481982|2
 unknown field         |field mbr.img heads2           |diskbytes: no field named 'heads2' (diskbytes names lists them)|2
 a table, no program   |program mbr.img                |diskbytes: mbr.img: not a 64-bit ELF program|1
+trace missing         |reads mbr.img none             |diskbytes: none: cannot open: No such file or directory|1
+names, sector past end|names83 mbr.img 4096           |diskbytes: mbr.img: 2097152 bytes long, too short for sector 4096 (bytes 2097152-2097663)|1
 ROWS
 # Whether a program names a loader: the build's dosprep does, busybox-static not.
 expect "program" "$("$DISKBYTES" program "$BIN") $("$DISKBYTES" program /bin/busybox)" "dynamic static"
 
+# reads: a block trace of a boot, each read named by what the disk holds
+# there. Traces are written from sector lists: S, or S:N for one read of N
+# sectors; the layout comes from the parameter block and mshowfat's chains.
+export MTOOLS_SKIP_CHECK=1
+trace() {  # with a line of another event, and a PID@TIME prefix
+    local r n=1
+    echo 'blk_root_attach child 0x7 blk 0x5 bs 0x6'
+    for r; do
+        [[ $r == *:* ]] && n=${r#*:} || n=1
+        echo "4242@1700000000.000001:blk_co_preadv blk 0x5 bs 0x6 offset $((${r%:*} * 512)) bytes $((n * 512)) flags 0x0"
+    done
+}
+reads() { "$DISKBYTES" reads "$1" <(trace "${@:2}"); }
+first() { mshowfat -i "$R@@$((start * 512))" "::$1" | sed -E 's/.*<([0-9]+).*/\1/'; }
+cl() { echo $((data + ($1 - 2) * spc)); }
+disk "$WORK/r32" --binary "$BIN" --geometry 255/63/1000 --size 400 --setup 'dosprep --sfdisk32' -- --write32 &&
+    R=$WORK/r32/disk.img && echo 'start=1000000, size=2048, type=83' | sfdisk -q --append "$R" &&
+    mmd -i "$R@@32256" ::BOOT && echo x >"$WORK/LOADER.SYS" && mcopy -i "$R@@32256" "$WORK/LOADER.SYS" ::BOOT/ ||
+    { echo "FAIL: making the FAT32 disk"; exit 1; }
+read -r start res fats fatsz spc <<<"$(fields "$R" 0 partition1_start) $(fields "$R" 63 reserved_sectors number_of_fats sectors_per_fat32 sectors_per_cluster)"
+fat=$((start + res)) data=$((start + res + fats * fatsz)) msg=$(first BOOTMSG.TXT) dir=$(first BOOT) ldr=$(first BOOT/LOADER.SYS)
+#  reads                                  line
+list=() want=
+while IFS='|' read -r r line; do list+=($r) want+="$line"$'\n'; done <<ROWS
+0 0                                      |0 MBR, 2 reads
+$start                                   |$start boot sector of partition 1
+$((start + 1))                           |$((start + 1)) FSInfo sector
+$((start + 6))                           |$((start + 6)) backup boot sector
+$((start + 2)) $((start + 3))            |$((start + 2)) boot area sectors 2-3, 2 reads
+$fat $fat $((fat + 1))                   |$fat FAT 1 sectors 0-1, 3 reads
+$((fat + fatsz + 15))                    |$((fat + fatsz + 15)) FAT 2 sector 15
+$(cl 2):8                                |$(cl 2) root directory, 8 sectors
+$(cl "$dir") $(($(cl "$dir") + 1))       |$(cl "$dir") directory BOOT, 2 reads
+$(cl "$ldr")                             |$(cl "$ldr") BOOT/LOADER.SYS cluster $ldr
+$(cl "$msg") $(($(cl "$msg") + 1)):2     |$(cl "$msg") BOOTMSG.TXT cluster $msg, 2 reads, 3 sectors
+$(cl 3) $(cl 4) $(cl 5)                  |$(cl 3) FILLER.BIN clusters 3-5, 3 reads
+$(cl 5000)                               |$(cl 5000) free space in partition 1
+$((start + 819200))                      |$((start + 819200)) partition 1 past its file system
+1000005                                  |1000005 partition 2 sector 5
+10 11                                    |10 outside every partition, 2 reads
+ROWS
+expect "reads: FAT32" "$(reads "$R" "${list[@]}" | grep -v '^=')" "${want%$'\n'}"
+expect "reads: FAT32 summary" "$(reads "$R" "${list[@]}" | grep '^=')" "= file_system FAT32
+= root_directory $(cl 2)
+= boot_sector_read yes
+= root_read yes
+= files BOOT/LOADER.SYS BOOTMSG.TXT FILLER.BIN
+= stray $(cl 5000) free space in partition 1
+= reads ${#list[@]}"
 finish
