@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cinttypes>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -345,7 +346,7 @@ static int runProgram(char **ppArgs, int /* nArgs */)
     if (readBytes(ppArgs[0], static_cast<long long>(llAt), nSize * nCount, "its program headers", pEntries) != 0)
         return 1;
     for (int i = 0; i < nCount; i++) {
-        if (getLe32(pEntries + i * nSize) == kElfInterpreter) {
+        if (getLe32(pEntries + static_cast<ptrdiff_t>(i) * nSize) == kElfInterpreter) {
             puts("dynamic");
             return 0;
         }
@@ -413,20 +414,31 @@ struct Thing {
     long long llNumber;
 };
 
+// Sector llSector of the image for the layout, pWhat saying what for; past
+// the image's end it reads as zeros (no signature, no entries, free FAT
+// entries): 0, or 1 with a message when the image cannot be read.
+static int layoutSector(const Layout &tLayout, long long llSector, const char *pWhat, unsigned char *pSector)
+{
+    char pFor[64];
+    int nGot = 0;
+
+    snprintf(pFor, sizeof pFor, "sector %lld (%s)", llSector, pWhat);
+    if (readFrom(tLayout.fd, tLayout.pFile, llSector * kSectorSize, kSectorSize, 0, pFor, pSector, &nGot) != 0)
+        return 1;
+    memset(pSector + nGot, 0, static_cast<size_t>(kSectorSize - nGot));
+    return 0;
+}
+
 // Entry uCluster of FAT 1 into *puNext: 0, or 1 with a message.
 static int fatEntry(Layout &tLayout, uint32_t uCluster, uint32_t *puNext)
 {
     const long long llByte = static_cast<long long>(uCluster) * (tLayout.bFat32 ? 4 : 2);
     const long long llSector = tLayout.pStart[1] + tLayout.uReserved + llByte / kSectorSize;
     const unsigned char *p = tLayout.pCache + llByte % kSectorSize;
-    char pWhat[48];
-    int nGot = 0;
 
     if (llSector != tLayout.llCachedSector) {
         tLayout.llCachedSector = -1;
-        snprintf(pWhat, sizeof pWhat, "sector %lld (FAT 1)", llSector);
-        if (readFrom(tLayout.fd, tLayout.pFile, llSector * kSectorSize, kSectorSize, kSectorSize, pWhat,
-                     tLayout.pCache, &nGot) != 0)
+        if (layoutSector(tLayout, llSector, "FAT 1", tLayout.pCache) != 0)
             return 1;
         tLayout.llCachedSector = llSector;
     }
@@ -530,9 +542,7 @@ static int readEntries(Layout &tLayout, int nParent, const unsigned char *pSecto
 static int readDirectory(Layout &tLayout, int nOwner)
 {
     unsigned char pSector[kSectorSize];
-    char pWhat[48];
     bool bEnd = false;
-    int nGot = 0;
     long long llSector;
     const Owner &tOwner = tLayout.pOwners[nOwner];
     const long long llFirstData = tLayout.pStart[1] + tLayout.uDataStart;
@@ -540,9 +550,7 @@ static int readDirectory(Layout &tLayout, int nOwner)
     if (nOwner == 0 && !tLayout.bFat32) {
         for (uint32_t u = 0; u < tLayout.uRootSectors && !bEnd; u++) {
             llSector = llFirstData - tLayout.uRootSectors + u;
-            snprintf(pWhat, sizeof pWhat, "sector %lld (root directory)", llSector);
-            if (readFrom(tLayout.fd, tLayout.pFile, llSector * kSectorSize, kSectorSize, kSectorSize, pWhat, pSector,
-                         &nGot) != 0 ||
+            if (layoutSector(tLayout, llSector, "root directory", pSector) != 0 ||
                 readEntries(tLayout, nOwner, pSector, &bEnd) != 0)
                 return 1;
         }
@@ -552,9 +560,7 @@ static int readDirectory(Layout &tLayout, int nOwner)
         const Run tRun = tLayout.pRuns[r];
         for (uint32_t u = 0; u < tRun.uCount * tLayout.uPerCluster && !bEnd; u++) {
             llSector = llFirstData + static_cast<long long>(tRun.uFirst - 2) * tLayout.uPerCluster + u;
-            snprintf(pWhat, sizeof pWhat, "sector %lld (a directory)", llSector);
-            if (readFrom(tLayout.fd, tLayout.pFile, llSector * kSectorSize, kSectorSize, kSectorSize, pWhat, pSector,
-                         &nGot) != 0 ||
+            if (layoutSector(tLayout, llSector, "a directory", pSector) != 0 ||
                 readEntries(tLayout, nOwner, pSector, &bEnd) != 0)
                 return 1;
         }
@@ -576,8 +582,10 @@ static int readFat(Layout &tLayout)
     unsigned char pBoot[kSectorSize];
     const unsigned char *p = pBoot;
 
-    if (tLayout.pSectors[1] == 0 || readSector(tLayout.pFile, tLayout.pStart[1], pBoot) != 0)
-        return tLayout.pSectors[1] == 0 ? 0 : 1;
+    if (tLayout.pSectors[1] == 0)
+        return 0;
+    if (layoutSector(tLayout, tLayout.pStart[1], "partition 1's boot sector", pBoot) != 0)
+        return 1;
     const uint32_t uPerCluster = p[kOffsetSectorsPerCluster];
     const uint32_t uTotal = getLe16(p + kOffsetTotalSectors16) != 0 ? getLe16(p + kOffsetTotalSectors16)
                                                                     : getLe32(p + kOffsetTotalSectors32);
@@ -876,7 +884,7 @@ static int runReads(char **ppArgs, int /* nArgs */)
     if (readSector(ppArgs[0], 0, pMbr) != 0)
         return 1;
     for (int i = 1; i <= kPartitionEntries; i++) {
-        const unsigned char *pEntry = pMbr + kOffsetPartitionTable + (i - 1) * kPartitionEntrySize;
+        const unsigned char *pEntry = pMbr + entry(i, 0);
         tLayout.pType[i] = pEntry[kEntryType];
         tLayout.pStart[i] = getLe32(pEntry + kEntryStart);
         tLayout.pSectors[i] = tLayout.pType[i] == 0 ? 0 : getLe32(pEntry + kEntrySectors);
