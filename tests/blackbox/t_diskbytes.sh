@@ -185,7 +185,7 @@ $(cl "$msg") BOOTMSG.TXT cluster $msg
 = stray none
 = reads $((entries / 16 + 4))"
 # No FAT on partition 1: its sectors by number. Bounds: reads past the
-# first 100000, lines past 2000; FAT chains that loop end.
+# first 100000, lines past 2000.
 expect "reads: no FAT" "$(reads "$WORK/mbr.img" 0 63 64 2050 5 | grep -E '^([0-9]|= (file_system|root_dir|stray))')" "0 MBR
 63 partition 1 sectors 0-1, 2 reads
 2050 partition 2 sector 2
@@ -198,6 +198,8 @@ expect "reads: bounds" "$("$DISKBYTES" reads "$WORK/mbr.img" <(seq 100003 | sed 
 ... 98000 more lines left out
 ... 3 more reads left out, past the first 100000
 = reads 100000"
+# Chains that loop end: FILLER.BIN's last cluster leads back to its first,
+# BOOTMSG.TXT's to itself.
 layout "$WORK/r32/disk.img" 32
 printf '\x03\x00\x00\x00' | dd of="$R" bs=1 seek=$((fat * 512 + 2011 * 4)) conv=notrunc status=none
 printf "$(printf '\\x%02x\\x%02x' $((msg & 255)) $((msg >> 8)))\x00\x00" |
@@ -218,15 +220,15 @@ put "$WORK/hand32.b" 71 'LABEL   SYSFAT32   xSTAND-IN LOADER\0IO      SYSMSDOS  
 put "$WORK/hand16.b" 43 'LABEL   SYSFAT16   DOSBOOT SYS1NAME   SYS A       TXT'
 #  name                      file                                   names
 while IFS='|' read -r name file want; do
-    expect "names83: ${name%"${name##*[! ]}"}" "$("$DISKBYTES" names83 $file | tr '\n' ' ')" "$want"
+    expect "names83: ${name%"${name##*[! ]}"}" "$("$DISKBYTES" names83 $file | paste -sd ' ')" "$want"
 done <<ROWS
-sample FAT32 code alone    |${DISKBYTES%/*}/boot/fat32.bin         |BOOTMSG.TXT 
-loader's FAT32 code alone  |${DISKBYTES%/*}/boot/fat32load.bin     |LOADER.SYS 
-FAT32 boot area            |$WORK/d32/vantor/dos98boot.b           |BOOTMSG.TXT 
-a sample boot sector       |$WORK/r32/disk.img 63                  |BOOTMSG.TXT 
+sample FAT32 code alone    |${DISKBYTES%/*}/boot/fat32.bin         |BOOTMSG.TXT
+loader's FAT32 code alone  |${DISKBYTES%/*}/boot/fat32load.bin     |LOADER.SYS
+FAT32 boot area            |$WORK/d32/vantor/dos98boot.b           |BOOTMSG.TXT
+a sample boot sector       |$WORK/r32/disk.img 63                  |BOOTMSG.TXT
 mkfs.fat's boot code       |$WORK/mk32.img                         |
-hand-made FAT32 sector     |$WORK/hand32.b                         |IO.SYS MSDOS.SYS 
-hand-made FAT16 sector     |$WORK/hand16.b                         |DOSBOOT.SYS A.TXT 
+hand-made FAT32 sector     |$WORK/hand32.b                         |IO.SYS MSDOS.SYS
+hand-made FAT16 sector     |$WORK/hand16.b                         |DOSBOOT.SYS A.TXT
 ROWS
 # A boot sector that reaches its loader by sector numbers carries no name.
 if command -v syslinux >/dev/null; then
