@@ -22,6 +22,7 @@ constexpr int kOffsetHeads = 26;             // 16-bit
 constexpr int kOffsetHiddenSectors = 28;     // 32-bit
 constexpr int kOffsetTotalSectors32 = 32;    // 32-bit
 constexpr int kOffsetDriveNumber16 = 36;     // 8-bit, FAT16 extended fields
+constexpr int kOffsetBootCode16 = 62;        // after the FAT16 file-system type label
 
 // FAT32 extended fields.
 constexpr int kOffsetSectorsPerFat32 = 36;     // 32-bit
@@ -30,6 +31,14 @@ constexpr int kOffsetFsInfoSector = 48;        // 16-bit
 constexpr int kOffsetBackupBootSector = 50;    // 16-bit
 constexpr int kOffsetDriveNumber32 = 64;       // 8-bit
 constexpr int kOffsetBootCode32 = 90;          // after the file-system type label
+
+// ---- FAT directory entries: 32 bytes each ----
+constexpr int kDirEntrySize = 32;
+constexpr int kDirName = 0;            // 11 bytes: 8 of name, 3 of extension, space padded
+constexpr int kDirAttributes = 11;     // 8-bit
+constexpr int kDirClusterHigh = 20;    // 16-bit, FAT32 only
+constexpr int kDirClusterLow = 26;     // 16-bit
+constexpr int kAttrVolumeLabel = 0x08, kAttrDirectory = 0x10, kAttrLongName = 0x0f;
 
 constexpr int kOffsetSignature = 510;  // 0x55 0xaa, in boot sectors and MBRs alike
 
