@@ -3,14 +3,19 @@
 # ($ending), the block trace ($tmp/trace) of the booted disk ($disk), the
 # BIOS's geometry ($bios) and diskbytes ($diskbytes). Sourced by bootcheck.
 
-# diskbytes reads: its lines, "read: ..." in the lines array and the
+# diskbytes reads: "SECTOR WHAT[, N reads]" lines, as "read sector SECTOR:
+# WHAT..." in the lines array, what it left out as it says it, and its
 # summary ("= KEY VALUE...") in the summary array.
 map_reads() {
 	local line
 	lines=() summary=()
 	[[ -x $diskbytes ]] || return 0
 	while IFS= read -r line; do
-		if [[ $line == "= "* ]]; then summary+=("${line#= }"); else lines+=("read: $line"); fi
+		case $line in
+		"= "*) summary+=("${line#= }") ;;
+		[0-9]*) lines+=("read sector ${line%% *}: ${line#* }") ;;
+		*) lines+=("$line") ;;
+		esac
 	done < <("$diskbytes" reads "$disk" "$tmp/trace" 2>/dev/null)
 }
 
@@ -33,24 +38,32 @@ judge() {
 	((${#lines[@]} == 0)) || printf '%s\n' "${lines[@]}"
 	read -ra files <<<"$(said files)"
 	stray=$(said stray) root=$(said root_directory)
+	[[ $stray != none ]] || stray=''
+
 	# What the boot code wrote, past the test MBR's own line.
 	shown=$(grep -Eav -- "$geometry_re" <<<"$text") last=${shown##*$'\n'}
 	loaded=${files[0]-} # the first file read: what the boot code loaded
 	# Reads of anything else after the last read of it: the loaded program's own.
 	for ((i = ${#lines[@]} - 1; i >= 0; i--)); do
-		[[ ${lines[i]} == "read: $loaded "* || ${lines[i]} == "read: $loaded,"* ]] && break
+		[[ ${lines[i]} == "read sector "*": $loaded cluster"* ]] && break
 		after=yes
 	done
 	((i >= 0)) || after=no
-	if [[ $(said root_read) == yes && -z $loaded ]]; then
-		names=$("$diskbytes" names83 "$disk" "$("$diskbytes" field "$disk" partition1_start 2>/dev/null)" 2>/dev/null |
-			paste -sd ' ')
-		[[ -z $names ]] || echo "names in the boot sector: $names (a stand-in for one: --loader NAME)"
+	names=$("$diskbytes" names83 "$disk" "$("$diskbytes" field "$disk" partition1_start 2>/dev/null)" 2>/dev/null |
+		paste -sd ' ')
+	if [[ $(said root_read) == yes && -z $loaded && -n $names ]]; then
+		echo "names in the boot sector: $names (a stand-in for one: --loader NAME)"
 	fi
 	if grep -Eq -- "$booted_re" <<<"$text"; then
 		echo "the sample boot program loaded BOOTMSG.TXT and printed its first line"
 	elif grep -Eq -- "$standin_re" <<<"$text"; then
 		echo "the boot code jumped into ${loaded:-the stand-in loader}"
+	elif [[ -n $stray && $(said root_read) == yes ]]; then
+		echo "the boot code read sector ${stray%% *} (${stray#* }) after the root directory at sector $root," \
+			"where its parameter block puts no file${names:+ it names ($names)}; BIOS ${bios:-unknown}," \
+			"boot sector $(boot_sector_geometry)"
+		echo "did not boot"
+		exit 1
 	elif [[ -n $stray ]]; then
 		echo "the boot code read sector ${stray%% *} (${stray#* }) where its parameter block puts the root" \
 			"directory at sector $root; BIOS ${bios:-unknown}, boot sector $(boot_sector_geometry)"
