@@ -44,6 +44,7 @@ option_defaults() {
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
 	report='' argv0=dosprep want_boot=0 bios_geometry='' mbr_file='' loader=''
 	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
+	fleet_file='' jobs='' json=0 color=auto commands_dir='' fleet_table=''
 	extra_disks=() setups=() afters=() checks=() dosprep_args=()
 	declare -gA given=() # the options on the command line
 }
@@ -52,6 +53,13 @@ parse_options() { # ARGS...: sets the variables of the table and dosprep_args
 	local i var also
 	option_defaults
 	while (($#)); do
+		# --OPTION=VALUE is --OPTION VALUE; a bare --color is --color=auto.
+		if [[ $1 =~ ^(--[a-z0-9-]+)=(.*)$ && -n ${opt_row[${BASH_REMATCH[1]}]+x} ]]; then
+			[[ ${opt_values[${opt_row[${BASH_REMATCH[1]}]}]} != - ]] || die "option ${BASH_REMATCH[1]} takes no value"
+			set -- "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}" "${@:2}"
+		elif [[ $1 == --color && ${2-} != @(auto|always|never) ]]; then
+			set -- --color auto "${@:2}"
+		fi
 		case $1 in
 		--) shift; break ;;
 		-*) [[ -n ${opt_row[$1]+x} ]] ||
