@@ -27,7 +27,9 @@ fleet_read() { # FILE: fills models (NAME DRIVER GEOMETRY START BIOS SIZE-AS-WRI
 		seen[$name]=$n
 		driver_row "$driver" 2>/dev/null || die "--fleet $1: line $n: driver '$driver': wants one of $(driver_list)"
 		if [[ $size =~ ^0*([0-9]{1,7})(G|GiB|M|MiB)$ ]]; then
-			cyl=$((10#${BASH_REMATCH[1]} * 1024 * 1024 * (${BASH_REMATCH[2]:0:1} == G ? 1024 : 1) / (255 * 63 * 512)))
+			cyl=$((10#${BASH_REMATCH[1]} * 1024 * 1024))
+			[[ ${BASH_REMATCH[2]} != G* ]] || cyl=$((cyl * 1024))
+			cyl=$((cyl / (255 * 63 * 512)))
 			((cyl >= 1 && cyl <= 65535)) ||
 				die "--fleet $1: line $n: disk size '$size': wants 8M to 511G (255 heads, 63 sectors, 1 to 65535 cylinders)"
 			geometry=255/63/$cyl
@@ -108,6 +110,10 @@ model_row() { # DIR NAME
 	landed=no
 	[[ -n $l ]] && ! grep -q '^warning: the table on the disk has' "$r" && landed=yes
 	fsck=$(sed -n '/^== fsck.fat/,/^== /{/^clean$/p;/^not clean/p;/^not run/p}' "$r" | head -n 1)
+	case $fsck in
+	"not run: there is no partition 1") fsck="no partition 1" ;;
+	"not run: "*) fsck="no file system" ;;
+	esac
 	biosgeo=$(sed -n 's/^== boot under a BIOS of //p' "$r" | head -n 1)
 	if [[ -n $biosgeo ]]; then
 		verdict=$(sed -n '/^== boot under/,/^== /{/^booted$/p;/^did not boot$/p}' "$r" | tail -n 1)

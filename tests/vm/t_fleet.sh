@@ -1,0 +1,47 @@
+#!/bin/bash
+# dosprep-sandbox --fleet: fleet files refused before anything runs (with the
+# line and the value), then two models side by side with --boot (a 2 GiB disk
+# the BIOS gives 128 heads, an 8 GiB one it gives 255), their table and its
+# JSON, and the same table from --commands run through GNU parallel (or sh)
+# and --fleet-table. Skips (77) without QEMU or a kernel for the VM.
+. "$(dirname "$0")/../lib/functions.sh"
+skip_unless qemu-system-x86_64
+SB() { "$SANDBOX" --binary "$BIN" "$@" </dev/null; }
+
+# fleet file | message after "dosprep-sandbox: --fleet F: "
+while IFS='|' read -r lines want; do
+	printf '%b' "$lines" >"$WORK/bad"
+	expect "refuses: $want" "$(SB --fleet "$WORK/bad" 2>&1; echo "status $?")" "dosprep-sandbox: --fleet $WORK/bad: $want
+status 125"
+done <<'ROWS'
+a ide 2G\nb floppy 2G\n|line 2: driver 'floppy': wants one of ide, ahci, virtio-blk, virtio-scsi or nvme
+# models\n\na ide 2G\na ide 8G\n|line 4: model name 'a' is on line 3 already
+a ide 2T\n|line 1: disk size '2T': wants NG, NGiB, NM, NMiB or H/S/C
+a ide 2G sometime\n|line 1: start 'sometime': wants blank, dos, gpt or premade
+a/b ide 2G\n|line 1: model name 'a/b': wants letters, digits, . _ - (at most 64)
+# nothing\n|no machine model in it
+ROWS
+expect "--json alone" "$(SB --json 2>&1; echo "status $?")" "dosprep-sandbox: --json: only with --fleet or --fleet-table
+status 125"
+
+"$SRC/sandbox/vm/kernel" >/dev/null 2>&1 || { echo "SKIP: no kernel for the VM (tools/deps)"; finish; exit; }
+printf 'small ide 2G\nlarge ide 8GiB blank\n' >"$WORK/fleet"
+run=(--size 400 --setup 'dosprep --sfdisk32' --boot -- --write32)
+SB --fleet "$WORK/fleet" --jobs 2 --keep "$WORK/keep" "${run[@]}" >"$WORK/table" 2>"$WORK/progress"
+expect "fleet status" "$?" 1
+SB --fleet-table "$WORK/keep" --json >"$WORK/json"
+expect "fleet table" "$(sed -En 's/.*"model": "([^"]*)".*"hdio_getgeo": "([^"]*)".*"landed": "([^"]*)".*"bios": "([^"]*)", "verdict": "([^"]*)".*/\1 \2 \3 \4 \5/p' "$WORK/json")" \
+	"large 255/63/1044 yes 255/63 booted
+small 255/63/261 yes 128/63 did not boot"
+expect "progress" "$(sed -E 's/, [0-9]+ s$//' "$WORK/progress" | sort)" "[1/2] small: did not boot
+[2/2] large: booted"
+expect "kept reports" "$(ls "$WORK/keep"/*/report | wc -l)" 2
+
+# The same models as standalone commands, run elsewhere (here: GNU parallel
+# when there is one), then one table of their reports.
+SB --fleet "$WORK/fleet" --commands "$WORK/cmds" "${run[@]}" >"$WORK/commands"
+if command -v parallel >/dev/null; then parallel -j 2 <"$WORK/commands"; else sh "$WORK/commands"; fi
+SB --fleet-table "$WORK/cmds" >"$WORK/table2"
+expect "--commands and --fleet-table" "$(awk '{NF--; print}' "$WORK/table2" | sort)" \
+	"$(awk '{NF--; print}' "$WORK/table" | sort)"
+finish
