@@ -11,7 +11,7 @@ json_string() { # TEXT: as a JSON string
 
 # The rows of the models that have a run in DIR, in the order of NAMES.
 fleet_rows() { # DIR NAME...
-	local dir=$1 n asked=$((size * 2048))
+	local dir=$1 n
 	rows=()
 	shift
 	for n; do

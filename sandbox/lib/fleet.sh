@@ -87,7 +87,7 @@ model_args() { # NAME DRIVER GEOMETRY START BIOS
 run_model() { # DIR MODEL...
 	local d=$1/$2 t0
 	model_args "${@:2}"
-	mkdir -p "$d" && echo "${*:2}" >"$d/model" || return
+	mkdir -p "$d" && echo "${*:2} $((10#$size * 2048))" >"$d/model" || return
 	t0=$(date +%s%N)
 	"$self" "${margs[@]}" "${copts[@]}" --report "$d/report" -- "${cargs[@]}" </dev/null >/dev/null 2>"$d/err"
 	echo $? >"$d/status"
@@ -97,7 +97,7 @@ run_model() { # DIR MODEL...
 # What the report of DIR/NAME says, into the row's fields.
 model_row() { # DIR NAME
 	local d=$1/$2 r=$1/$2/report l
-	read -r name driver geometry start bios size_written <"$d/model"
+	read -r name driver geometry start bios size_written asked <"$d/model"
 	status=$(cat "$d/status" 2>/dev/null) seconds=$(cat "$d/seconds" 2>/dev/null)
 	hdio=- p1=- landed=- fsck=- biosgeo=- verdict=- reason=-
 	if [[ $status == 125 || ! -f $r ]]; then
@@ -156,7 +156,8 @@ fleet_main() { # the command line as given
 		for m in "${models[@]}"; do
 			read -ra parts <<<"$m"
 			model_args "${parts[@]}"
-			printf 'mkdir -p %q && echo %q >%q && %q' "$commands_dir/${parts[0]}" "$m" "$commands_dir/${parts[0]}/model" "$self"
+			printf 'mkdir -p %q && echo %q >%q && %q' "$commands_dir/${parts[0]}" "$m $((10#$size * 2048))" \
+				"$commands_dir/${parts[0]}/model" "$self"
 			printf ' %q' "${margs[@]}" "${copts[@]}" --report "$commands_dir/${parts[0]}/report" -- "${cargs[@]}"
 			printf ' </dev/null >/dev/null 2>%q; echo $? >%q\n' "$commands_dir/${parts[0]}/err" "$commands_dir/${parts[0]}/status"
 		done

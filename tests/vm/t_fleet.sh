@@ -26,7 +26,7 @@ status 125"
 
 "$SRC/sandbox/vm/kernel" >/dev/null 2>&1 || { echo "SKIP: no kernel for the VM (tools/deps)"; finish; exit; }
 printf 'small ide 2G\nlarge ide 8GiB blank\n' >"$WORK/fleet"
-run=(--size 400 --setup 'dosprep --sfdisk32' --boot -- --write32)
+run=(--size 400 --setup 'dosprep --sfdisk32' --setup 'mkfs.fat -F 32 /dev/sssd1' --boot -- --write32)
 SB --fleet "$WORK/fleet" --jobs 2 --keep "$WORK/keep" "${run[@]}" >"$WORK/table" 2>"$WORK/progress"
 expect "fleet status" "$?" 1
 SB --fleet-table "$WORK/keep" --json >"$WORK/json"
