@@ -117,7 +117,8 @@ made by the sandbox: bootpartition.xml dos98boot.b dosboot.b"
 # Values refused before anything runs, and numbers read as decimal with
 # their leading zeros: what the sandbox says, then its status.
 while IFS='|' read -r name opts want; do
-    expect "${name%"${name##*[! ]}"}" "$(run_in "--binary /bin/true $opts" "$(mktemp -u "$WORK/v.XXXXXX")" 2>&1 </dev/null) / $?" "$want"
+    [[ $opts == *--binary* ]] || opts="--binary /bin/true $opts"
+    expect "${name%"${name##*[! ]}"}" "$(run_in "$opts" "$(mktemp -u "$WORK/v.XXXXXX")" 2>&1 </dev/null) / $?" "$want"
 done <<ROWS
 empty --keep           |--keep ''                      |dosprep-sandbox: option --keep needs a value / 125
 --report, no directory |--report /nonexistent-dir/r    |dosprep-sandbox: --report /nonexistent-dir/r: cannot write there / 125
@@ -143,6 +144,8 @@ dosprep's option first |--report - --sfdisk32             |dosprep-sandbox: unkn
 --files of a file      |--files $WORK/empty.img           |dosprep-sandbox: --files $WORK/empty.img: not a directory / 125
 --files, empty         |--files $WORK/none --check 'echo ok' |ok / 0
 --files too big        |--size 40 --files $WORK/big       |dosprep-sandbox: --files $WORK/big: cannot copy BIG.BIN onto partition 1 of 40 MB: Disk full / 125
+no --binary            |--binary $WORK/none/dosprep       |dosprep-sandbox: --binary $WORK/none/dosprep: no such program (an executable dosprep) / 125
+no --preload           |--preload $WORK/none/lib.so       |dosprep-sandbox: --preload $WORK/none/lib.so: no such file (the geometry library, libdosprep-geometry.so) / 125
 ROWS
 
 finish
