@@ -83,13 +83,18 @@ model_args() { # NAME DRIVER GEOMETRY START BIOS
 	esac
 }
 
-# One model's run into DIR/NAME: model, report, err, status, seconds.
+# One model's run into DIR/NAME: model, report, err, status, seconds. The
+# run is a process group of its own (its number in DIR/NAME/group), which a
+# stopped fleet stops whole, VM included.
 run_model() { # DIR MODEL...
-	local d=$1/$2 t0
+	local d=$1/$2 t0 pid
 	model_args "${@:2}"
 	mkdir -p "$d" && echo "${*:2} $((10#$size * 2048))" >"$d/model" || return
 	t0=$(date +%s%N)
-	"$self" "${margs[@]}" "${copts[@]}" --report "$d/report" -- "${cargs[@]}" </dev/null >/dev/null 2>"$d/err"
+	setsid "$self" "${margs[@]}" "${copts[@]}" --report "$d/report" -- "${cargs[@]}" </dev/null >/dev/null 2>"$d/err" &
+	pid=$!
+	echo "$pid" >"$d/group"
+	wait "$pid"
 	echo $? >"$d/status"
 	echo $((($(date +%s%N) - t0) / 1000000000)) >"$d/seconds"
 }
@@ -134,8 +139,11 @@ live() { # DONE TOTAL
 }
 
 fleet_stop() { # on INT or TERM: the VMs stop, the table of what finished
-	local pid
-	for pid in "${running[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+	local n
+	for n in "${!running[@]}"; do
+		kill -TERM -- "-$(cat "$work/$n/group" 2>/dev/null)" 2>/dev/null
+		kill -TERM "${running[$n]}" 2>/dev/null
+	done
 	wait 2>/dev/null
 	[[ ! -t 2 ]] || printf '\r\e[K' >&2
 	fleet_rows "$work" "${names[@]}"

@@ -44,4 +44,20 @@ if command -v parallel >/dev/null; then parallel -j 2 <"$WORK/commands"; else sh
 SB --fleet-table "$WORK/cmds" >"$WORK/table2"
 expect "--commands and --fleet-table" "$(awk '{NF--; print}' "$WORK/table2" | sort)" \
 	"$(awk '{NF--; print}' "$WORK/table" | sort)"
+
+# Ctrl-C (INT to the fleet's process group) stops every model's VM at once
+# and prints the table of those that finished: none here.
+printf 'slow ide 2G\n' >"$WORK/slow"
+set -m
+SB --fleet "$WORK/slow" --setup 'sleep 120' >"$WORK/stopped" 2>&1 &
+pid=$!
+set +m
+sleep 8
+t0=$(date +%s%N)
+kill -INT -- "-$pid"
+wait "$pid"
+got="status $?"
+(($(date +%s%N) - t0 < 3000000000)) && got+=", in time" || got+=", late"
+sleep 1
+expect "Ctrl-C" "$got, $(wc -l <"$WORK/stopped") line, $(pgrep -fc 'sleep 120') left" "status 130, in time, 1 line, 0 left"
 finish
