@@ -139,11 +139,19 @@ live() { # DONE TOTAL
 }
 
 fleet_stop() { # on INT or TERM: the VMs stop, the table of what finished
-	local n
+	local n g i
+	local -a groups=()
 	for n in "${!running[@]}"; do
-		kill -TERM -- "-$(cat "$work/$n/group" 2>/dev/null)" 2>/dev/null
+		g=$(cat "$work/$n/group" 2>/dev/null) && groups+=("$g") && kill -TERM -- "-$g" 2>/dev/null
 		kill -TERM "${running[$n]}" 2>/dev/null
 	done
+	# Each run cleans up after itself (a command it waits on may finish
+	# first); what is still there after 10 s is killed.
+	for ((i = 0; ${#groups[@]} && i < 100; i++)); do
+		for g in "${groups[@]}"; do kill -0 -- "-$g" 2>/dev/null && break; done || break
+		sleep 0.1
+	done
+	for g in "${groups[@]}"; do kill -KILL -- "-$g" 2>/dev/null; done
 	wait 2>/dev/null
 	[[ ! -t 2 ]] || printf '\r\e[K' >&2
 	fleet_rows "$work" "${names[@]}"
