@@ -1,7 +1,9 @@
 # The end of bootcheck: the disk's reads by what lies there, why the boot
 # ended as it did, and the verdict, from the screen text ($text), the ending
-# ($ending), the block trace ($tmp/trace) of the booted disk ($disk), the
-# BIOS's geometry ($bios) and diskbytes ($diskbytes). Sourced by bootcheck.
+# ($ending), the block trace ($tmp/trace) of the booted disk ($disk) and the
+# reads QEMU made there itself before the machine ran ($own_reads), the BIOS
+# ($firmware, its geometry $bios), the controller ($controller) and diskbytes
+# ($diskbytes). Sourced by bootcheck.
 
 # diskbytes reads: "SECTOR WHAT[, N reads]" lines, as "read sector SECTOR:
 # WHAT..." in the lines array, what it left out as it says it, and its
@@ -31,9 +33,11 @@ boot_sector_geometry() {
 	echo "$("$diskbytes" field "$disk" heads "$start" 2>/dev/null)/$("$diskbytes" field "$disk" sectors_per_track "$start" 2>/dev/null)"
 }
 
+boot_file=BOOTMSG.TXT # what the sample boot programs load and print
+
 judge() {
 	local -a summary files lines
-	local stray root shown last loaded names after=no i
+	local stray root shown last loaded names after=no i reads
 	map_reads
 	((${#lines[@]} == 0)) || printf '%s\n' "${lines[@]}"
 	read -ra files <<<"$(said files)"
@@ -54,7 +58,12 @@ judge() {
 	if [[ $(said root_read) == yes && -z $loaded && -n $names ]]; then
 		echo "names in the boot sector: $names (a stand-in for one: --loader NAME)"
 	fi
-	if grep -Eq -- "$booted_re" <<<"$text"; then
+	reads=$(grep -c 'offset [0-9]* bytes' "$tmp/trace" 2>/dev/null)
+	if ((${reads:-0} <= ${own_reads:-0})) && [[ -z $ending ]]; then
+		echo "the BIOS read nothing from the disk on $controller: it cannot boot from this controller"
+		echo "did not boot"
+		exit 1
+	elif grep -Eq -- "$booted_re" <<<"$text"; then
 		echo "the sample boot program loaded BOOTMSG.TXT and printed its first line"
 	elif grep -Eq -- "$standin_re" <<<"$text"; then
 		echo "the boot code jumped into ${loaded:-the stand-in loader}"
@@ -71,6 +80,10 @@ judge() {
 		exit 1
 	elif [[ -n $loaded && ( $after == yes || -n $shown ) ]]; then
 		echo "the boot code loaded $loaded and ran it"
+	elif [[ $firmware == bochs && $loaded == "$boot_file" && " $names " == *" $boot_file "* ]]; then
+		# No screen text to read: the sample program's read of the file
+		# it prints is its last step before printing "ok".
+		echo "the sample boot program read $boot_file, which it prints next (Bochs's BIOS shows no screen text)"
 	else
 		if [[ -n $ending ]]; then
 			echo "$ending with no verdict"
@@ -78,6 +91,8 @@ judge() {
 			echo "the boot code stopped on its own message: \"$last\""
 		elif [[ -n $loaded ]]; then
 			echo "the boot code loaded $loaded, and nothing followed"
+		elif [[ $firmware == bochs ]]; then
+			echo "the boot code read nothing more (Bochs's BIOS shows no screen text)"
 		else
 			echo "the boot code stopped without a word"
 		fi

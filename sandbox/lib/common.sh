@@ -12,7 +12,7 @@ die() {
 # file system, /root/vantor, the nodes, the commands and what is wanted back.
 state_names=(heads spt cylinders no_geometry size format start_state start_sectors controller ssprimary_raw raw_set
 	boot no_disk no_partition disk_nodes vantor_dir files_dir setups afters checks
-	binary preload argv0 want_report want_boot bios_geometry mbr_file loader keep
+	binary preload argv0 want_report want_boot bios_geometry boot_bios mbr_file loader keep
 	mode as_root boot_bins boot_tools loop_helper diskbytes host_mntns
 	vm kernel_file modules_dir busy vm_tools geoprobe)
 

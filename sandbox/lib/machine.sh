@@ -14,9 +14,13 @@ driver_names() { # the table's drivers, one a line
 }
 
 driver_list() { # the drivers as a sentence: "a, b or c"
+	driver_names | sentence
+}
+
+sentence() { # the lines of standard input as "a, b or c"
 	local -a n
 	local s i
-	mapfile -t n < <(driver_names)
+	mapfile -t n
 	s=${n[0]-}
 	for ((i = 1; i < ${#n[@]}; i++)); do
 		((i < ${#n[@]} - 1)) && s+=", ${n[i]}" || s+=" or ${n[i]}"
@@ -24,19 +28,38 @@ driver_list() { # the drivers as a sentence: "a, b or c"
 	echo "$s"
 }
 
-# Sets driver_machine, driver_geometry (device, bios or -), driver_modules
-# and driver_devices (arrays) from the table's line of NAME; fails when no
-# line has that name.
+# Sets driver_machine, driver_geometry (device, bios or -), driver_traits
+# (",WORD,...,", "," for none), driver_modules and driver_devices (arrays)
+# from the table's line of NAME; fails when no line has that name.
 driver_row() { # NAME
-	local name machine geometry modules devices
-	while read -r name machine geometry modules devices; do
+	local name machine geometry traits modules devices
+	while read -r name machine geometry traits modules devices; do
 		[[ $name == "$1" && $name != '#'* ]] || continue
-		driver_machine=$machine driver_geometry=$geometry driver_modules=()
+		driver_machine=$machine driver_geometry=$geometry driver_traits=, driver_modules=()
+		[[ $traits == - ]] || driver_traits=,$traits,
 		[[ $modules == - ]] || IFS=, read -ra driver_modules <<<"$modules"
 		read -ra driver_devices <<<"$devices"
 		return 0
 	done <"$machine_lib/drivers"
 	return 1
+}
+
+driver_has() { [[ $driver_traits == *",$1,"* ]]; } # TRAIT: of the line driver_row read
+
+driver_list_with() { # TRAIT: the drivers whose line has it, as a sentence
+	local name machine geometry traits _
+	while read -r name machine geometry traits _; do
+		[[ -n $name && $name != '#'* && ,$traits, == *",$1,"* ]] && echo "$name"
+	done <"$machine_lib/drivers" | sentence
+}
+
+# The bytes a disk of BYTES takes on the driver of driver_row: the same, or
+# the next power of two when its device takes no other size (pow2).
+driver_disk_bytes() { # BYTES
+	local n=1
+	driver_has pow2 || { echo "$1"; return; }
+	while ((n < $1)); do n=$((n * 2)); done
+	echo "$n"
 }
 
 # --- geometries ---------------------------------------------------------------

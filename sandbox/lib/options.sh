@@ -42,7 +42,7 @@ option_defaults() {
 	controller=SCSI ssprimary_raw='' raw_set=0
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
-	report='' argv0=dosprep want_boot=0 bios_geometry='' mbr_file='' loader=''
+	report='' argv0=dosprep want_boot=0 bios_geometry='' boot_bios=seabios mbr_file='' loader=''
 	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
 	fleet_file='' jobs='' json=0 color=auto commands_dir='' fleet_table=''
 	extra_disks=() setups=() afters=() checks=() dosprep_args=()
@@ -107,7 +107,7 @@ check_options() {
 		die "--disks $ndisks: wants a number from 0 to 99"
 	valid_node "$boot" || die "--boot-node $boot: wants a free path under /dev (not $reserved_nodes)"
 	local o
-	for o in --bios-geometry --mbr --loader; do
+	for o in --bios-geometry --bios --mbr --loader; do
 		[[ -z ${given[$o]+x} ]] || ((want_boot)) || die "$o: only with --boot"
 	done
 	if [[ -n $mbr_file ]]; then
@@ -146,6 +146,7 @@ check_options() {
 	fi
 	[[ -z ${given[--start]+x} ]] || check_start
 	check_vm
+	check_bios
 	want_report=0
 	[[ -n $report ]] && want_report=1
 	return 0
@@ -206,6 +207,23 @@ check_vm() {
 	bb=$(command -v busybox) || die "--vm: busybox is missing (package busybox-static)"
 	ldd "$bb" >/dev/null 2>&1 && die "--vm: $bb is not statically linked (package busybox-static)"
 	return 0
+}
+
+# --bios: SeaBIOS, or Bochs's BIOS where the boot controller (that of --vm,
+# else bootcheck's first, ide) is one it drives. It shows no screen text,
+# so the stand-in of --loader could not say it was jumped into, and it takes
+# no forced geometry.
+check_bios() {
+	case $boot_bios in
+	seabios) return 0 ;;
+	bochs) ;;
+	*) die "--bios $boot_bios: wants seabios or bochs" ;;
+	esac
+	driver_row "${vm:-$(driver_names | head -n 1)}" && driver_has bochs ||
+		die "--bios bochs: Bochs's BIOS drives IDE disks only ($(driver_list_with bochs)), not ${vm:-that of the boot check}"
+	[[ -z $bios_geometry ]] || die "--bios bochs: a forced BIOS geometry (--bios-geometry) reaches SeaBIOS only"
+	[[ -z $loader ]] || die "--bios bochs: the stand-in loader of --loader says it ran on the screen, which Bochs's BIOS does not show"
+	[[ -f /usr/share/bochs/BIOS-qemu-latest ]] || die "--bios bochs: Bochs's BIOS is missing (package bochsbios)"
 }
 
 # --report FILE: "-", a regular file, or a new file outside /dev that can be

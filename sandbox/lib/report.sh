@@ -90,6 +90,7 @@ write_report() {
 	echo "== partition table after the run"
 	partition_table "$rec/table.after"
 	[[ ! -f $rec/part1 ]] || kernel_view
+	[[ ! -f $rec/geometry ]] || geometry_warnings
 
 	start=$(<"$rec/boot.after.sector")
 	if [[ $start != none ]]; then
@@ -211,6 +212,43 @@ kernel_view() {
 	[[ $disk == none ]] && disk="no partition 1" || disk="start ${disk% *}, size ${disk#* }"
 	echo "warning: the table on the disk has $disk: the kernel did not take the new table," \
 		"and what went to /dev/sssd1 went to the kernel's partition 1"
+}
+
+# Warnings from what the kernel's driver reported (the record's geometry,
+# HDIO_GETGEO's H/S/C, and disk.sectors, the disk's size as the kernel has
+# it): a cylinder count that does not cover the disk, sectors per track that
+# dosprep's FAT32 boot area does not keep, and a partition 1 at dosprep's
+# start (the sectors per track) smaller than bootpartition.xml asks for.
+geometry_warnings() {
+	local h s c disk full line xml=$S/vantor/bootpartition.xml mb part size_re='^[^<]*<[^<>]*>0*([0-9]{1,7})<'
+	[[ $(<"$rec/geometry") =~ ^([0-9]+)/([0-9]+)/([0-9]+)$ ]] || return 0
+	h=${BASH_REMATCH[1]} s=${BASH_REMATCH[2]} c=${BASH_REMATCH[3]}
+	disk=$(cat -- "$rec/disk.sectors" 2>/dev/null) && [[ $disk =~ ^[0-9]{1,15}$ ]] ||
+		disk=$(($(stat -c %s -- "$S/disk.img") / 512))
+	full=$((h && s ? disk / (h * s) : 0))
+	if ((c < full)); then
+		line="the count falls short"
+		((full > 65535 && c == full % 65536)) && line="the 16-bit count wrapped"
+		echo "warning: HDIO_GETGEO gives $c cylinders for the disk's $disk sectors, which make $full cylinders" \
+			"of $h/$s: $line"
+	fi
+	if ((s && s != 63 && s != 32)); then
+		echo "warning: HDIO_GETGEO gives $s sectors per track, neither 63 nor 32: dosprep starts partition 1 at" \
+			"sector $s, but its FAT32 boot area (--write32) gets 32 sectors per track and 32 hidden sectors"
+	fi
+	# The size as dosprep read it: bootpartition.xml's first <megab line, when
+	# the file is the one the record saw before dosprep (plain digits only).
+	[[ -f $xml && $(grep -aF -m1 '<megab' "$xml") =~ $size_re ]] || return 0
+	mb=$((10#${BASH_REMATCH[1]}))
+	grep -qxF "bootpartition.xml"$'\t'"$(sha256sum <"$xml" | cut -d ' ' -f 1)" "$rec/vantor.before" || return 0
+	part=$(sed -n "s#^$(<"$rec/disk.dev")p\\{0,1\\}1 : start= *\\([0-9]*\\), size= *\\([0-9]*\\),.*#\\1 \\2#p" \
+		-- "$rec/table.after")
+	[[ $part == "$s "* ]] && ((${part#* } < mb * 2048)) || return 0
+	line=''
+	((s < 16 || c < 100 || h < 1)) &&
+		line=": dosprep makes it 100 MB (204800 sectors) for fewer than 16 sectors per track, 100 cylinders or 1 head"
+	echo "warning: partition 1 has ${part#* } sectors, fewer than the $mb MB ($((mb * 2048)) sectors)" \
+		"bootpartition.xml asks for$line"
 }
 
 # Warnings: inputs that dosprep reads in a way a person may not expect. What

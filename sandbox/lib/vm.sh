@@ -38,6 +38,18 @@ vm_boot_files_again() {
 	boot_file_note >"$rec/setup.$last.note"
 }
 
+# The guest waited 30 s for a boot disk and saw none: the controllers the
+# kernel registered (its "scsi hostN:" lines) tell a driver that found its
+# controller and no disk on it from one that found nothing.
+no_boot_disk() {
+	local hosts
+	hosts=$(sed -n 's/^\[[ 0-9.]*\] \(scsi host[0-9]*: .*\)/\1/p' -- "$rec/dmesg" 2>/dev/null | head -n 4 |
+		LC_ALL=C tr -cd '[:print:]\n' | cut -c 1-160 | paste -sd ';')
+	[[ -z $hosts ]] || die "--vm $vm: the kernel found the controller but no disk on it within 30 s" \
+		"(${hosts//;/; }); its messages: vm/dmesg with --keep"
+	die "--vm $vm: the kernel found no disk within 30 s; its messages: vm/dmesg, the console: vm/console.log with --keep"
+}
+
 vm_run() { # DOSPREP-ARGS...
 	local opts=() part status
 	vm_payload "$@"
@@ -54,7 +66,7 @@ vm_run() { # DOSPREP-ARGS...
 	case $(cat -- "$rec/complete" 2>/dev/null) in
 	ok) ;;
 	failed) command_failed ;;
-	*) die "the VM found no boot disk on $vm (console: $rec/console.log, with --keep)" ;;
+	*) no_boot_disk ;;
 	esac
 	boot=$(<"$rec/boot.node")
 	cp -- "$rec/geometry" "$S/geometry" # what the kernel's driver answered, for --keep
