@@ -41,7 +41,10 @@ fleet_read() { # FILE: fills models (NAME DRIVER GEOMETRY START BIOS SIZE-AS-WRI
 		case ${start:=blank} in blank | dos | gpt | premade) ;;
 		*) die "--fleet $1: line $n: start '$start': wants blank, dos, gpt or premade" ;;
 		esac
-		case ${bios:=seabios} in seabios | bochs) ;;
+		case ${bios:=seabios} in
+		seabios) ;;
+		bochs) driver_has bochs ||
+			die "--fleet $1: line $n: BIOS 'bochs' drives IDE disks only ($(driver_list_with bochs)), not $driver" ;;
 		*) geometry_parse "$bios" H/S 2>/dev/null && ((geo_heads && geo_sectors && geo_sectors <= 63)) ||
 			die "--fleet $1: line $n: BIOS '$bios': wants seabios, bochs or H/S (heads 1 to 255, sectors 1 to 63)" ;;
 		esac

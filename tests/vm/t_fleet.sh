@@ -14,11 +14,12 @@ while IFS='|' read -r lines want; do
 	expect "refuses: $want" "$(SB --fleet "$WORK/bad" 2>&1; echo "status $?")" "dosprep-sandbox: --fleet $WORK/bad: $want
 status 125"
 done <<'ROWS'
-a ide 2G\nb floppy 2G\n|line 2: driver 'floppy': wants one of ide, ahci, virtio-blk, virtio-scsi or nvme
+a ide 2G\nb floppy 2G\n|line 2: driver 'floppy': wants one of ide, ahci, virtio-blk, virtio-scsi, nvme, lsi, megasas, megasas-gen2, mptsas, pvscsi, am53c974, usb-storage, usb-uas or sd-card
 # models\n\na ide 2G\na ide 8G\n|line 4: model name 'a' is on line 3 already
 a ide 2T\n|line 1: disk size '2T': wants NG, NGiB, NM, NMiB or H/S/C
 a ide 2G sometime\n|line 1: start 'sometime': wants blank, dos, gpt or premade
 a/b ide 2G\n|line 1: model name 'a/b': wants letters, digits, . _ - (at most 64)
+a nvme 8G gpt bochs\n|line 1: BIOS 'bochs' drives IDE disks only (ide), not nvme
 # nothing\n|no machine model in it
 ROWS
 expect "--json alone" "$(SB --json 2>&1; echo "status $?")" "dosprep-sandbox: --json: only with --fleet or --fleet-table
