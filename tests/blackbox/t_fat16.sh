@@ -26,6 +26,16 @@ check "no boot disk"    "--no-disk"  "--debug3 --test --write16"  "$(D 3)Open of
 image_is "no boot disk" "0 255 0"
 check "short image, level 22" "--vantor $F/short"  "--debugm --test --write16"  @fat16-short22.out  ""  0
 expect "short image keeps its bytes" "$(cat "$KEEP/vantor/dosboot.b")" ABCDEFGHIJKLMNOPQRST
+# The image's first 64 bytes from level 5.
+Z16=$(printf ' 00%.0s' {1..16})
+BUF=" {DOSPREP-showBuffer] --\n\n0000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\n0010: 51 52 53 54 00 00 00 00 3f 00 ff 00 3f 00 00 00\n0020:$Z16\n0030:$Z16\n"
+check "short image, level 4" "--vantor $F/short"  "--debug4 --test --write16"  "$(D 4)$(geo 3f 255)$SYS"  ""  0
+check "short image, level 5" "--vantor $F/short"  "--debug5 --test --write16"  "$(D 5)$(geo 3f 255)$BUF$SYS"  ""  0
+# A data directory that takes no writes: the image is read, and does not open for the write (-3-).
+RO22="$L22$BUF$(for a in 4 5 6 7 8 9 a b c d e f; do printf '00%s0:%s\\n' "$a" "$Z16"; done) -1- -3-"
+SHOW20='\n0000: 41 42 43 44 45 46 47 48 49 4a 4b 4c 4d 4e 4f 50\n0010: 51 52 53 54\n          20 bytes were found in file\n'
+check "read-only image, level 22" "--vantor $F/short --setup 'mount -o remount,ro /root/vantor'"  "--debugm --test --write16" \
+      "$RO22$SHOW20"  "$NOOPEN"  0  "$RO22$NOOPEN$SHOW20"
 check "no image, level 22"  "--setup 'rm $IMG'"  "--debugm --test --write16"  "$L22 -4-" \
       "${NOOPEN}Error Openning File : No such file or directory\n"  0 \
       "$L22 -4-${NOOPEN}Error Openning File : No such file or directory\n"

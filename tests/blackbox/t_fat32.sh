@@ -52,6 +52,26 @@ check "test mode"        "$DD $SC"  "--test --write32"  "$TESTOUT"  "$dd12"  0  
 kept "test mode"
 check "test level 15"    "--setup 'mount --bind $WORK/ddq /bin/dd' $SC"  "--debugf --test --write32"  @fat32-test15.out  ""  0
 layout "test level 15" 3f yes
+# The first and last level of each trace, in test mode: o q s z the front end's (t_frontend), u setUpdate98 from 6,
+# g the geometry from 3, p its sectors per track from 6, d w the dump and write, i setDosInfo from 8, 1 2 the passes
+# (the first 5 to 15, the second from 3), n N their sector counts 11 to 15, h their patches and c the close 10 to 15,
+# k the bytes skipped 9 to 15. From 14 the four files' starts (to 21), from 15 the markers; 21 the merged file
+# whole, 22 the first 256 bytes of each.
+declare -A LINES=([o]='       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n' [s]='       __String_SCSI__nBootType_3__nIsATA_0__\n'
+    [u]='___setUpdate98(6, 0xPTR, 0) \n' [g]='--getBootDriveSectorsPerTrack- = 3f \n      Number of Heads = 255 \n'
+    [p]='   setUpdate98__ucSectorsPerTrack= 63 [0x3f]\n' [d]="   system__/bin/dd if=/dev/sssd1 of=$V/new98boot.b bs=512 count=12\n"
+    [i]='   setDosInfo(0xPTR, 0xPTR, 0xPTR, 6, LV)\n' [1]='1.copyDosBootInfo(0xPTR, 0xPTR, 0xPTR, 6, LV, 0)  \n    nDosCopySectorNumber 6, nDebugLevel LV  \n'
+    [n]='    copyDosBootInfo  SectorNumber: 6 CountOffset: 0 \n' [N]='    copyDosBootInfo  SectorNumber: 3 CountOffset: C00 \n'
+    [h]="$(printf '    copyDosBootInfo__ %s \\n' 'SectorsPerTrack = 63 [0x3f]' 'Heads = 255 [0xff]' 'SectorsPerTrack = 63 [0x3f]')"
+    [k]='     nBytesSkipped = 3072  - 3072 = 0\n' [2]='\n2.copyDosBootInfo(0xPTR, 0xPTR, 0xPTR, 3, LV, 3072)  \n'
+    [c]='   close3Files(0xPTR, 0xPTR, 0xPTR) \n' [w]="   system__/bin/dd if=$V/update98boot.b of=/dev/sssd1 bs=512 count=9\n")
+for row in "2 2 dw" "4 4 gd2w" "5 5 gd12w" "7 7 sugpd12w" "8 8 sugpdi12w" "9 9 sugpdi1k2w" "a 10 osugpdi1hk2hcw" \
+           "b 11 osugpdi1nhk2Nhcw" "d 13 osugpdi1nhk2Nhcw" "e 14 @fat32-test14.out" "g 16 @fat32-test16.out" \
+           "l 21 sha256 e4272b2836cc23b8bd42f2d4070e51222711c73ecc39dbe57aef67a930076cfa\n" "m 22 @fat32-test22.out"; do
+    read -r c lv keys <<<"$row"
+    [[ $keys == @* || $keys == sha256* ]] || keys=$(traced "$lv" "$keys")
+    check "test level $lv"  "--setup 'mount --bind $WORK/ddq /bin/dd'"  "--debug$c --test --write32"  "$keys"  ""  0
+done
 
 # A file that does not open ends the merge there; nothing is written.
 check "no template"      "--setup 'rm $V/dos98boot.b' $DD $SC"  "--write32"  ""  "$dd12$OPENERR/dos98boot.b : No such file or directory\n"  0

@@ -49,12 +49,15 @@ V=/root/vantor XML=/root/vantor/bootpartition.xml RO="--setup 'mount -o remount,
 CMD='   system__sfdisk --force -S 63 /dev/sssd < /root/vantor/dosboot.sfdisk\n \n' SEARCH='searchFile: Error The file'
 NODATA='Error: dosprep could not find data in file /root/vantor/bootpartition.xml \n'
 NOIMAGE='DOSPREP: Unable to open /root/vantor/dosboot.b\n' NODUMP="/bin/dd: failed to open '$V/new98boot.b'"
+DD12='12+0 records in\n12+0 records out\n6144 bytes (6.1 kB, 6.0 KiB) copied\n'
+# update98boot.b alone on a file system with room for 4096 of its 4608 bytes: only the last write fails.
+SMALL="--setup 'mkdir $V/small && mount -t tmpfs -o size=4k small $V/small && ln -s small/update98boot.b $V/update98boot.b'"
 # The size in the table file; a digest of the first 4608 bytes of partition 1.
 table_size() { sed -n 's/^\/dev\/sssd1 : start= *[0-9]*, size= \([0-9]*\),.*/\1/p' "$KEEP/vantor/dosboot.sfdisk"; }
 boot_area() { "$WORK/realdd" if="$KEEP/disk.img" bs=512 skip=63 count=9 status=none | sha256sum | cut -c1-16; }
 KEEP=$WORK/base && run_in "" "$KEEP" >/dev/null 2>&1 </dev/null && BASE_AREA=$(boot_area)
 
-# An image or template that cannot be read, an image that takes no writes, a read-only mount: the
+# An image or template that cannot be read, an image or merge that takes no writes, a read-only mount: the
 # partition is left alone (the FAT32 merge would hold the failed reads' 0xff).
 while IFS='|' read -r name opts args err; do
     check "$name" "$opts" "$args" "" "$err" 0
@@ -63,7 +66,8 @@ done <<EOF
 write16: image a directory|--setup 'rm $V/dosboot.b; mkdir $V/dosboot.b'|--write16|$NOIMAGE
 write16: image is /dev/full|--setup 'ln -sf /dev/full $V/dosboot.b'|--write16|DOSPREP: Unable to write $V/dosboot.b\n
 write16: read-only data|$RO|--write16|$NOIMAGE
-write32: template a directory|--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b' $DD|--write32|12+0 records in\n12+0 records out\n6144 bytes (6.1 kB, 6.0 KiB) copied\nsetUpdate98: Error: read failed for $V/dos98boot.b \n
+write32: template a directory|--setup 'rm $V/dos98boot.b; mkdir $V/dos98boot.b' $DD|--write32|${DD12}setUpdate98: Error: read failed for $V/dos98boot.b \n
+write32: merge on a nearly full file system|$SMALL $DD|--write32|${DD12}setUpdate98: Error: write failed for $V/update98boot.b \n
 write32: dump a directory|--setup 'mkdir $V/new98boot.b' $DD|--write32|$NODUMP: Is a directory\nsetUpdate98: Error: read failed for $V/new98boot.b \n
 write32: read-only data|$RO $DD|--write32|$NODUMP: Read-only file system\nsetUpdate98: Error: open failed for $V/new98boot.b : $NOENT\n
 EOF

@@ -36,6 +36,12 @@ check "controller ATA, 14"   "$ATA"   "--debuge"  "###    Debug Mode 14  ###\n  
 check "two --test, 15"       ""       "--test --debugf --test"  "###    Debug Mode 15  ###\n       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n       getPrimaryBootType \n       __String_SCSI__nBootType_3__nIsATA_0__\n__nIsSFDisk_0__nIsWrite_0__nIsATest_2__nIsATA_0__\n" "" 0
 check "level 16"             ""       "--debugg"  "###    Debug Mode 16  ###\n       getPrimaryBootType \n       __String_SCSI__nBootType_3__nIsATA_0__\n__nIsSFDisk_0__nIsWrite_0__nIsATest_0__nIsATA_0__\n" "" 0
 check "level 17"             ""       "--debugh"  "###    Debug Mode 17  ###\n       getPrimaryBootType \n__nIsSFDisk_0__nIsWrite_0__nIsATest_0__nIsATA_0__\n" "" 0
+# The first and last level of each: the open 10 to 15, the string 6 to 16, the state line from 14.
+OPEN='       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n' STR='       __String_SCSI__nBootType_3__nIsATA_0__\n'
+check "level 5"              ""       "--debug5"  "###    Debug Mode 5  ###\n" "" 0
+check "level 9"              ""       "--debug9"  "###    Debug Mode 9  ###\n$STR" "" 0
+check "level 10"             ""       "--debuga"  "###    Debug Mode 10  ###\n$OPEN$STR" "" 0
+check "level 13"             ""       "--debugd"  "###    Debug Mode 13  ###\n$OPEN$STR" "" 0
 check "no ssprimary, 0"      "--controller -"  ""       ""  ""  0
 check "no ssprimary, 1"      "--controller -"  "--debug1"  "###    Debug Mode 1  ###\n" "       getPrimaryBootType Error: Unable to open ssprimary file. \n" 0 \
       "       getPrimaryBootType Error: Unable to open ssprimary file. \n###    Debug Mode 1  ###\n"

@@ -40,5 +40,11 @@ check "level 2, '20'"   -  "--debug2 --dos $F/t4096512 $F/p4096000 20" \
       "###    Debug Mode 2  ###\n______DosPartCheck_--dos__\n______dosPartCheck_$F/t4096512_$F/p4096000_20__\n._.2._..2..._.0._..20..___________thres__20_14\n______dosPartCheck_Threshold = 39060   0x9894__\n$TAIL" "" 1
 check "level 6"         -  "--debug6 --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 6  ###\n$TAIL" "" 1
 check "level e"         -  "--debuge --dos $F/t4096512 $F/p4096000 20" "###    Debug Mode 14  ###\n______dosPartCheck_Return code__ 1__\n" "" 1
+# The first and last level of each trace: 2 to 5 the threshold, 2 to 6 the counts, 2 to 14 the answer.
+lv() { echo "--debug$1 --dos $F/t4096512 $F/p4096000 20"; }
+check "level 1"         -  "$(lv 1)"  "###    Debug Mode 1  ###\n" "" 1
+check "level 5"         -  "$(lv 5)"  "###    Debug Mode 5  ###\n______DosPartCheck_--dos__\n______dosPartCheck_Threshold = 39060   0x9894__\n$TAIL" "" 1
+check "level 7"         -  "$(lv 7)"  "###    Debug Mode 7  ###\n______dosPartCheck_Return code__ 1__\n" "" 1
+check "level 15"        -  "$(lv f)"  "###    Debug Mode 15  ###\n" "" 1
 
 finish

@@ -24,6 +24,19 @@ table_is "geodisk" 63 4096512 6 "63 64 63"
 expect "geodisk: disk untouched" "$(part1)" "start=          63, size=     4096000, type=c"
 check "level 22"        "$G --vantor $F/pattern"  "--debugm --test --sfdisk16"  @partition-level22.out  ""  0
 check "ATA: 255 heads"  "--controller ATA --geometry 16/63/8924 --size 2000"  "--debug3 --test --sfdisk16"  @partition-ata.out  ""  0
+# The first and last level of each trace: t the table line from 1, g the geometry and size from 3, T the other
+# table lines 5 to 15, b the patched dosboot.b from 5, c the command; o q s z the front end's (t_frontend).
+DASH=" $(printf -- '-%.0s' {1..59})\n"
+declare -A LINES=([t]='     # partition table of /dev/sssd\n     /dev/sssd1 : start=       63, size= 4096512, Id= 6, bootable\n'
+    [g]="$DASH   Heads_255_ Sectors_63_ Cylinders_8924_ Start_0_\n$DASH   CylinderBoundry(256, 63, 8924, 2000) \n"
+    [T]="$(printf '     /dev/sssd%s : start=        0, size=       0, Id= 0\\n' 2 3 4)\n" [c]="$(cmd 63)"
+    [b]=' {DOSPREP-showBuffer] --\n\n0000: 00 01 02 03 04 05 06 07 08 09 0a 0b 0c 0d 0e 0f\n0010: 10 11 12 13 14 15 16 17 3f 19 1a 1b 3f 1d 1e 1f\n0020: 20 21 22 23 24 25 26 27 28 29 2a 2b 2c 2d 2e 2f\n'
+    [o]='       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n' [q]='       getPrimaryBootType \n'
+    [s]='       __String_SCSI__nBootType_3__nIsATA_0__\n' [z]='__nIsSFDisk_16__nIsWrite_0__nIsATest_1__nIsATA_0__\n')
+for row in "1 1 tc" "2 2 tc" "5 5 gtTcb" "f 15 oqszgtTcb" "g 16 qszgtcb"; do
+    read -r c lv keys <<<"$row"
+    check "level $lv"  "$G --vantor $F/pattern"  "--debug$c --test --sfdisk16"  "$(traced "$lv" "$keys")"  ""  0
+done
 # Sectors per track 16 through 128 reach dosboot.b; 15 is also bad input.
 for row in "63 4096512 63 64 63" "16 4096000 16 64 16" "128 4096000 128 64 128" \
            "15 204800 63 64 0" "129 4128000 63 64 0"; do

@@ -15,6 +15,13 @@ check "level 16: T2"       -  "--debugg --bytewrite /dev/zero 0xa0 0xfff"  "### 
 check "test mode"          -  "--test --bytewrite $F/tested 0xa0 0xff"    "$TEST" ""  0
 check "--test after: real" -  "--bytewrite $F/eight 0x3 0x41 --test"       ""      ""  0
 expect "test mode unchanged, one byte in place"  "$(cat "$F/tested") $(cat "$F/eight")"  "abcdefgh abcAefgh"
+# The first and last level of each trace: g the words as given 2 to 15, r as read 16 to 31, w the write 12 to 15.
+declare -A LINES=([g]='  writeByteToDevnode( /dev/zero, 0xa0, 0xff )\n' [r]='  writeByteToDevnode( /dev/zero, 000000a0, ff )\n'
+                  [w]='  writeOneByteToPartition( /dev/zero, 0x000000a0, 0xff )\n')
+for row in "1 1" "2 2 g" "b 11 g" "f 15 gw" "v 31 r" "w 32"; do
+    read -r c lv keys <<<"$row"
+    check "level $lv"  -  "--debug$c --bytewrite /dev/zero 0xa0 0xff"  "$(traced "$lv" "${keys-}")"  ""  0
+done
 
 # What the words read as, seen through where the byte lands in a file of 16
 # 'e'. Rows: node (under $F), offset and byte words, the offset and value

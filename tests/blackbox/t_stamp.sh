@@ -38,6 +38,28 @@ for row in "sdaa|--boot-node /dev/sdaa --disks 3|sdab:1 sdac:2 sdad:3" \
     stamped "$name: $stamps" "$stamps"
 done
 
+# The first and last level of each trace, in test mode, from /dev/hda to a disk whose first sector is zeros; o q s z
+# the front end's (t_frontend), asked twice (k: KLARN's string). y the stamp message 7 to 15 (a: KLARN's, not
+# stamped), from 12 to 15 l the listing, f the node offset asked, 1 2 each disk tried and c the stamped bytes at 192,
+# L and 8 at 15 alone, b 14 to 15; n the offset found 12 to 25, x the stamp from 4, C the bytes at 128 16 to 25.
+# The listing's date is the C locale's.
+Z4=' 00 00 00 00' && Z16=$Z4$Z4$Z4$Z4 && SHOW=' {DOSPREP-showBuffer] --\n\n'
+declare -A LINES=([o]='       getPrimaryBootType   -  fopen_/root/vantor/ssprimary_r_ -\n' [q]='       getPrimaryBootType \n'
+    [s]='       __String_SCSI__nBootType_3__nIsATA_0__\n' [z]='__nIsSFDisk_0__nIsWrite_0__nIsATest_1__nIsATA_0__\n'
+    [k]='       __String_KLARN__nBootType_1__nIsATA_0__\n' [a]="  This is an Logical Array Drive. It won't be stamped.\n"
+    [y]='  This is a type 3 Drive and will be stamped\n' [l]='  __lrwxrwxrwx 1 root root 8 Jan  1  2000 /dev/sssd -> /dev/hda\n__\n'
+    [L]='__/dev/hda__\n' [f]='  getNodeOffset( /dev/hda  )\n' [8]='  getNodeOffset psString[8] = 0 \n' [n]='  getNodeOffset = 7 \n'
+    [b]='  stampDriveNumber nOffsetBootNode = 7 \n' [1]='  writeToDrive( /dev/hdb, 0xPTR, 1 )\n' [x]='    __81 29 04 04__ \n'
+    [c]="${SHOW}00c0:$Z16\n00d0:$Z4$Z4$Z4 81 29 04 04\n" [2]='  writeToDrive( /dev/hdc, 0xPTR, 2 )\n'
+    [C]="${SHOW}0080:$Z16\n0090:$Z16\n00a0:$Z16\n00b0:$Z16\n00c0:$Z16\n00d0:$Z4$Z4$Z4 81 29 04 04\n00e0:$Z16\n00f0:$Z16\n")
+O="$G --boot-node /dev/hda --disks 1 --setup 'touch -h -d 2000-01-01 /dev/sssd; dd if=/dev/zero of=/dev/hdb count=1 conv=notrunc status=none'"
+for row in "3 3 SCSI" "6 6 SCSI ssx" "7 7 SCSI ssyx" "b 11 SCSI ososyx" "c 12 SCSI ososylfn1xc2" "d 13 SCSI ososylfn1xc2" \
+           "e 14 SCSI oszosylfnb1xc2" "f 15 SCSI oqszoqsylLf8nb1xc2" "g 16 SCSI qszqsnxC" "p 25 SCSI qzqnxC" "q 26 SCSI qzqx" \
+           "6 6 KLARN kk" "f 15 KLARN oqkzoqka" "g 16 KLARN qkzqk"; do
+    read -r c lv ctl keys <<<"$row"
+    LC_ALL=C check "level $lv, $ctl"  "$O --controller $ctl"  "--debug$c --test --msdrivecount"  "$(traced "$lv" "${keys-}")"  ""  0
+done
+
 # Nothing stamped: controller types 1 and 0, a node of no known form, a link
 # to nothing (the listing lines with no target are unit rows); a disk too
 # short to read is kept.

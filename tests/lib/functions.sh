@@ -17,6 +17,8 @@
 #   fields FILE SECTOR NAME...       their values, as diskbytes prints them
 #   field_bytes FILE SECTOR NAME...  their bytes, in hex
 #   offset NAME                      a field's first byte in its sector
+# Rows that list a trace by letters (a table's own LINES, one text a letter):
+#   traced LEVEL LETTERS   the level's mode line, then each letter's text, LV read as LEVEL
 set -u
 BIN=${1-}
 [[ $0 != */blackbox/* || -n $BIN ]] || { echo "usage: $0 path/to/dosprep"; exit 2; }
@@ -127,5 +129,10 @@ rehearses() {  # NAME PREFIX
           --size 2000 --report - -- --debug3 --sfdisk32 2>&1 </dev/null)
     expect "$1" "$(grep -c -e '^   Heads_255_ Sectors_63_ Cylinders_8924_' \
                    -e '^/dev/sssd1 : start=          63, size=     4096512, type=c, bootable$' <<<"$out")" 2
+}
+traced() {
+    local i out="###    Debug Mode $1  ###\n"
+    for ((i = 0; i < ${#2}; i++)); do out+=${LINES[${2:i:1}]}; done
+    printf '%s' "${out//LV/$1}"
 }
 finish() { echo "$PASSED passed, $FAILED failed"; [ "$FAILED" = 0 ]; }
