@@ -31,15 +31,6 @@ partition1() { # [IMAGE]
 	echo "${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 }
 
-# Where the report reads partition 1's boot sector: its start, or the
-# pre-made start (and status 1) when there is no partition 1.
-partition1_start() { # [IMAGE]
-	local part
-	part=$(partition1 "$@")
-	[[ $part == none ]] && echo "$premade_start" && return 1
-	echo "${part%% *}"
-}
-
 partition_table() { # DUMP: a table the run recorded, under the names dosprep sees
 	local line dev
 	dev=$(<"$rec/disk.dev")

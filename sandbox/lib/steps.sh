@@ -22,7 +22,7 @@
 # and defines:
 #   step_exec CMD...        runs a command in a child, as the machine needs
 #   step_dosprep ARGS...    execs the dosprep under test (in a child)
-#   step_before WHAT N      before each --setup and --check command
+#   step_before WHAT N      before each --setup, --after and --check command
 #   step_after WHAT N       after each command and dosprep (WHAT dosprep, N 0):
 #                           what the machine must follow
 #   step_before_dosprep     after the setups, before dosprep
