@@ -185,10 +185,7 @@ fleet_main() { # the command line as given
 	[[ -n $jobs ]] || jobs=$(nproc 2>/dev/null || echo 1)
 	[[ $jobs =~ ^[0-9]+$ ]] && ((jobs >= 1 && jobs <= 64)) || die "--jobs $jobs: wants 1 to 64"
 	if [[ -n $keep ]]; then
-		keep=$(readlink -m -- "$keep")
-		[[ ! -e $keep || -d $keep && -z $(ls -A -- "$keep") ]] || die "--keep $keep: not an empty directory"
-		safe_place --keep "$keep"
-		mkdir -p -- "$keep" || die "cannot make $keep"
+		make_keep
 		work=$keep
 	else
 		safe_place TMPDIR "$tmp" sticky
