@@ -23,7 +23,7 @@ boot_section() { # IMAGE [PNG]: the section's text; a picture of the screen in P
 	[[ -z $bios_geometry ]] || geo=("$bios_geometry")
 	[[ ! -f $rec/driver ]] || ctl=(--controller "$(<"$rec/driver")") # through the controller the kernel saw
 	[[ -z $loader ]] || placed=$(put_standin "$1")
-	out=$("$boot_tools/bootcheck" "${ctl[@]}" --bios "$boot_bios" --mbr "${mbr_file:-$boot_bins/mbr.bin}" --diskbytes "$diskbytes" \
+	out=$(with_token "$boot_tools/bootcheck" "${ctl[@]}" --bios "$boot_bios" --mbr "${mbr_file:-$boot_bins/mbr.bin}" --diskbytes "$diskbytes" \
 		"${png[@]}" "$1" "${geo[@]}" 2>"$err")
 	# bootcheck's first line names the geometry the BIOS gave.
 	first=${out%%$'\n'*}

@@ -26,3 +26,21 @@ static_program() { # PATH
 state_save() { # FILE
 	declare -p "${state_names[@]}" >"$1"
 }
+
+# A fleet runs its QEMUs (its VMs and boot checks) holding one of its
+# tokens (DOSPREP_SANDBOX_TOKENS="DIR N": lock files DIR/token.0 to N-1), so
+# that at most N run at once, one a processor; elsewhere the command just
+# runs. The status is the command's.
+with_token() { # COMMAND...
+	local dir n i st
+	read -r dir n <<<"${DOSPREP_SANDBOX_TOKENS-}"
+	[[ -n $dir && $n =~ ^[1-9][0-9]{0,1}$ ]] || { "$@"; return; }
+	while :; do
+		for ((i = 0; i < n; i++)); do
+			flock -n -o -E 254 "$dir/token.$i" "$@"
+			st=$?
+			((st == 254)) || return "$st"
+		done
+		sleep 0.1
+	done
+}

@@ -88,13 +88,15 @@ model_args() { # NAME DRIVER GEOMETRY START BIOS
 
 # One model's run into DIR/NAME: model, report, err, status, seconds. The
 # run is a process group of its own (its number in DIR/NAME/group), which a
-# stopped fleet stops whole, VM included.
+# stopped fleet stops whole; its disk goes to its group's VM through
+# DIR/.vm/NAME (lib/fleet-vm.sh).
 run_model() { # DIR MODEL...
 	local d=$1/$2 t0 pid
 	model_args "${@:2}"
 	mkdir -p "$d" && echo "${*:2} $((10#$size * 2048))" >"$d/model" || return
 	t0=$(date +%s%N)
-	setsid "$self" "${margs[@]}" "${copts[@]}" --report "$d/report" -- "${cargs[@]}" </dev/null >/dev/null 2>"$d/err" &
+	DOSPREP_SANDBOX_VM_BATCH=$1/.vm/$2 setsid "$self" "${margs[@]}" "${copts[@]}" --report "$d/report" -- "${cargs[@]}" \
+		</dev/null >/dev/null 2>"$d/err" &
 	pid=$!
 	echo "$pid" >"$d/group"
 	wait "$pid"
@@ -148,6 +150,10 @@ fleet_stop() { # on INT or TERM: the VMs stop, the table of what finished
 		g=$(cat "$work/$n/group" 2>/dev/null) && groups+=("$g") && kill -TERM -- "-$g" 2>/dev/null
 		kill -TERM "${running[$n]}" 2>/dev/null
 	done
+	for n in "$work"/.vm/*.group; do
+		g=$(cat "$n" 2>/dev/null) && groups+=("$g") && kill -TERM -- "-$g" 2>/dev/null
+	done
+	kill -TERM "${vms[@]}" 2>/dev/null
 	# Each run cleans up after itself (a command it waits on may finish
 	# first); what is still there after 10 s is killed.
 	for ((i = 0; ${#groups[@]} && i < 100; i++)); do
@@ -163,9 +169,9 @@ fleet_stop() { # on INT or TERM: the VMs stop, the table of what finished
 }
 
 fleet_main() { # the command line as given
-	local m n done=0 pid
-	local -a names=() parts
-	local -A running=()
+	local m n g done=0 pid
+	local -a names=() parts groups=() vms=()
+	local -A running=() group_of=()
 	fleet_read "$fleet_file"
 	fleet_common "$@"
 	[[ -z $report && -z $vm ]] || die "--fleet: each model has its own --vm run and report (--keep DIR keeps them)"
@@ -194,19 +200,44 @@ fleet_main() { # the command line as given
 	fi
 	trap 'fleet_stop 130' INT
 	trap 'fleet_stop 143' TERM
-	for m in "${models[@]}"; do
-		while ((${#running[@]} >= jobs)); do fleet_reap; done
-		read -ra parts <<<"$m"
-		run_model "$work" "${parts[@]}" &
-		running[${parts[0]}]=$!
+	mkdir -p "$work/.vm" "$work/.tokens" || die "cannot make $work/.vm"
+	export DOSPREP_SANDBOX_TOKENS="$work/.tokens $jobs"
+	# A group at a time, at most --jobs groups on the way; their QEMUs hold
+	# the tokens.
+	fleet_groups
+	for g in "${!groups[@]}"; do
+		while (($(active_groups) >= jobs)); do fleet_reap; done
+		for n in ${groups[g]}; do
+			mkdir -p "$work/.vm/$n" || die "cannot make $work/.vm/$n"
+			read -ra parts <<<"$(model_line "$n")"
+			run_model "$work" "${parts[@]}" &
+			running[$n]=$!
+			group_of[$n]=$g
+		done
+		group_vm "$g" ${groups[g]} &
+		vms+=($!)
 		live "$done" "${#models[@]}"
 	done
 	while ((${#running[@]})); do fleet_reap; done
+	wait
+	rm -rf -- "$work/.vm" "$work/.tokens"
 	[[ ! -t 2 ]] || printf '\r\e[K' >&2
 	fleet_rows "$work" "${names[@]}"
 	fleet_print
 	fleet_status
 	exit
+}
+
+model_line() { # NAME: its line of models
+	local m
+	for m in "${models[@]}"; do [[ ${m%% *} != "$1" ]] || { echo "$m"; return; }; done
+}
+
+active_groups() { # how many groups have a model still running
+	local n
+	local -A seen=()
+	for n in "${!running[@]}"; do seen[${group_of[$n]}]=1; done
+	echo "${#seen[@]}"
 }
 
 fleet_reap() { # waits for one model's run to end, and says so

@@ -50,17 +50,43 @@ no_boot_disk() {
 	die "--vm $vm: the kernel found no disk within 30 s; its messages: vm/dmesg, the console: vm/console.log with --keep"
 }
 
+# A fleet's model hands its disk to the fleet's VM for its driver (lib/
+# fleet.sh, DOSPREP_SANDBOX_VM_BATCH: a directory of its own), which runs it
+# with the other models' disks in one kernel: the disk, the payload and
+# vm-run's arguments go there, "ready" says so, and the fleet's "status"
+# (vm-run's) and "err" come back with the disk and the results.
+vm_batch() { # VM-RUN ARGS -- DISK-ARGS
+	local b=$DOSPREP_SANDBOX_VM_BATCH i status
+	rm -rf -- "${b:?}"/* && cp --sparse=always -- "$S/disk.img" "$b/disk.img" &&
+		cp -R -- "$S/.sandbox/payload" "$b/payload" && mkdir -p "$b/out" || die "cannot hand the disk to the fleet's VM"
+	printf '%s\0' "$@" >"$b/args" && : >"$b/ready" || die "cannot hand the disk to the fleet's VM"
+	for ((i = 0; i < 18000; i++)); do
+		[[ ! -f $b/status ]] || break
+		sleep 0.1
+	done
+	status=$(cat -- "$b/status" 2>/dev/null) || die "the fleet's VM did not answer within 30 minutes"
+	[[ ! -s $b/err ]] || cat -- "$b/err" >&2
+	((status == 0)) || return "$status"
+	mkdir -p "$rec" && cp -- "$b"/out/* "$rec/" && cp --sparse=always -- "$b/disk.img" "$S/disk.img" ||
+		die "cannot take the disk back from the fleet's VM"
+	rm -rf -- "${b:?}"/*
+}
+
 vm_run() { # DOSPREP-ARGS...
-	local opts=() part status
+	local opts=() disk=() part status
 	vm_payload "$@"
 	# vm-run gives the geometry to the disk device where the driver table
 	# says the kernel reads it there.
-	opts+=(--geometry "$heads/$spt/$cylinders")
-	((busy)) && opts+=(--busy)
+	disk=(--disk "$S/disk.img" --payload "$S/.sandbox/payload" --out "$rec" --geometry "$heads/$spt/$cylinders")
+	((busy)) && disk+=(--busy)
+	opts=(--driver "$vm" --binary "$binary" --geoprobe "$geoprobe" --timeout 600)
 	[[ -z $kernel_file ]] || opts+=(--kernel "$kernel_file")
 	[[ -z $modules_dir ]] || opts+=(--modules "$modules_dir")
-	"$vm_tools/vm-run" --driver "$vm" --disk "$S/disk.img" --binary "$binary" --geoprobe "$geoprobe" \
-		--payload "$S/.sandbox/payload" --out "$rec" --timeout 600 "${opts[@]}"
+	if [[ -n ${DOSPREP_SANDBOX_VM_BATCH-} ]]; then
+		vm_batch "$vm_tools/vm-run" "${opts[@]}" -- "${disk[@]:6}"
+	else
+		"$vm_tools/vm-run" "${opts[@]}" "${disk[@]}"
+	fi
 	status=$?
 	((status == 0)) || exit $((status == 130 || status == 143 ? status : 125))
 	case $(cat -- "$rec/complete" 2>/dev/null) in

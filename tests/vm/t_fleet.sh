@@ -39,6 +39,9 @@ expect "progress" "$(sed -E 's/, [0-9]+ s$//; s/^\[[12]\/2\] //' "$WORK/progress
 	"large: booted
 small: did not boot [1/2] [2/2]"
 expect "kept reports" "$(ls "$WORK/keep"/*/report | wc -l)" 2
+# Models of one driver share a kernel: one VM with a disk each.
+expect "one VM" "$(sed -n 's/^== kernel .* as \(\/dev\/[a-z]*\),.*/\1/p' "$WORK/keep"/*/report | sort | paste -sd ' ')" \
+	"/dev/sda /dev/sdb"
 
 # The same models as standalone commands, run elsewhere (here: GNU parallel
 # when there is one), then one table of their reports.
@@ -61,5 +64,6 @@ kill -INT -- "-$pid"
 wait "$pid"
 got="status $?"
 (($(date +%s%N) - t0 < 12000000000)) && got+=", in time" || got+=", late"
-expect "Ctrl-C" "$got, $(wc -l <"$WORK/stopped") line, $(pgrep -fc 'sleep 120') left" "status 130, in time, 1 line, 0 left"
+expect "Ctrl-C" "$got, $(wc -l <"$WORK/stopped") line, $(pgrep -fc 'sleep 120|/\.vm/slow/disk\.img') left" \
+	"status 130, in time, 1 line, 0 left"
 finish
