@@ -162,6 +162,7 @@ fleet_stop() { # on INT or TERM: the VMs stop, the table of what finished
 	done
 	for g in "${groups[@]}"; do kill -KILL -- "-$g" 2>/dev/null; done
 	wait 2>/dev/null
+	rm -rf -- "$work/.vm" "$work/.tokens"
 	[[ ! -t 2 ]] || printf '\r\e[K' >&2
 	fleet_rows "$work" "${names[@]}"
 	fleet_print
