@@ -57,7 +57,8 @@ no_boot_disk() {
 # (vm-run's) and "err" come back with the disk and the results.
 vm_batch() { # VM-RUN ARGS -- DISK-ARGS
 	local b=$DOSPREP_SANDBOX_VM_BATCH i status
-	rm -rf -- "${b:?}"/* && cp --sparse=always -- "$S/disk.img" "$b/disk.img" &&
+	[[ -d $b && ! -L $b && -z $(ls -A -- "$b") ]] || die "DOSPREP_SANDBOX_VM_BATCH $b: not the empty directory a fleet makes"
+	cp --sparse=always -- "$S/disk.img" "$b/disk.img" &&
 		cp -R -- "$S/.sandbox/payload" "$b/payload" && mkdir -p "$b/out" || die "cannot hand the disk to the fleet's VM"
 	printf '%s\0' "$@" >"$b/args" && : >"$b/ready" || die "cannot hand the disk to the fleet's VM"
 	for ((i = 0; i < 18000; i++)); do
@@ -69,7 +70,7 @@ vm_batch() { # VM-RUN ARGS -- DISK-ARGS
 	((status == 0)) || return "$status"
 	mkdir -p "$rec" && cp -- "$b"/out/* "$rec/" && cp --sparse=always -- "$b/disk.img" "$S/disk.img" ||
 		die "cannot take the disk back from the fleet's VM"
-	rm -rf -- "${b:?}"/*
+	rm -rf -- "$b/disk.img" "$b/payload" "$b/out"
 }
 
 vm_run() { # DOSPREP-ARGS...

@@ -110,7 +110,7 @@ results: from the VM: left out big: bigger than 33554432 bytes; $was"
 
 # The same from a real guest: a check plants them in /out, dosprep's
 # output and another file become links to the root-only file.
-plant="cd /out && for f in dosprep.out dosprep.stdout dosprep.stderr; do rm -f \$f; ln -s $sentinel/secret \$f; done"
+plant="cd /out/0 && for f in dosprep.out dosprep.stdout dosprep.stderr; do rm -f \$f; ln -s $sentinel/secret \$f; done"
 plant+=" && ln -s $sentinel/secret leak && ln -s $sentinel d && mknod blk b 7 0 && chmod 666 blk && mkfifo fifo"
 plant+=" && echo x >su && chmod 4755 su && mkdir -m 777 open && echo f >open/f"
 was=$(sentinel)
@@ -123,4 +123,11 @@ $(find "$WORK/keep" \( -type l -o ! -type f ! -type d -o -perm /6000 -o -perm -o
 $(grep -c "left out" "$WORK/err"); $(grep -c '^status 0$' "$WORK/report"); $(sentinel)" "status 0; 0
 
 7; 1; $was"
+
+# A fleet's hand-over directory that is not the empty one a fleet makes is
+# refused before the VM, and what is in it stays.
+mkdir -p "$WORK/batch" && echo keep >"$WORK/batch/mine"
+DOSPREP_SANDBOX_VM_BATCH=$WORK/batch "$SANDBOX" --binary "$BIN" --vm ide </dev/null >/dev/null 2>"$WORK/err"
+expect "hand-over directory" "status $?; $(cat "$WORK/err"); $(ls "$WORK/batch")" \
+	"status 125; dosprep-sandbox: DOSPREP_SANDBOX_VM_BATCH $WORK/batch: not the empty directory a fleet makes; mine"
 finish
