@@ -59,6 +59,10 @@ vm_run() { # DOSPREP-ARGS...
 	((busy)) && opts+=(--busy)
 	[[ -z $kernel_file ]] || opts+=(--kernel "$kernel_file")
 	[[ -z $modules_dir ]] || opts+=(--modules "$modules_dir")
+	# --- faults (lib/faults.sh): the disk's write log, or its I/O error rules
+	[[ -z ${fault_log-} ]] || opts+=(--log "$fault_log")
+	[[ -z ${fault_blkdebug-} ]] || opts+=(--blkdebug "$fault_blkdebug")
+	# --- end of faults
 	"$vm_tools/vm-run" --driver "$vm" --disk "$S/disk.img" --binary "$binary" --geoprobe "$geoprobe" \
 		--payload "$S/.sandbox/payload" --out "$rec" --timeout 600 "${opts[@]}"
 	status=$?
