@@ -111,8 +111,9 @@ attribute_entries() {
 }
 
 power_cut_section() { # DOSPREP-ARGS...
-	local i k unit=${power_cut%s} cuts=() n same=0 boots=0 line diff d key verdict
+	local i k unit=write cuts=() n same=0 boots=0 line diff d key verdict
 	local -A boot_dir=()
+	[[ $power_cut == writes ]] || unit=flush
 	cut_geometry=$(<"$rec/geometry")
 	[[ $cut_geometry =~ ^[0-9]+/[0-9]+/[0-9]+$ ]] || cut_geometry=$heads/$spt/$cylinders
 	read_marks
@@ -130,7 +131,7 @@ power_cut_section() { # DOSPREP-ARGS...
 		[[ ${e_kind[i]} != "$unit" ]] || cuts+=("$i")
 	done
 	n=${#cuts[@]}
-	echo "== power cut at each of $n ${unit}s"
+	echo "== power cut at each of $n $power_cut"
 	steps_writes_line
 	cp --sparse=always -- "$faults_dir/start.img" "$faults_dir/base.img" &&
 		{ ((cut_base == 0)) || "$diskbytes" replay "$fault_log" "$faults_dir/base.img" 1 "$cut_base"; } &&
