@@ -24,7 +24,8 @@ static const Command g_pCommands[] = {
     {"reads", "IMAGE TRACE", "what each read of a boot's block trace lands on, then a summary", 2, 2, runReads},
     {"names83", "FILE [SECTOR]", "the 8.3 file names that the boot code at SECTOR carries", 1, 2, runNames83},
     {"writelog", "LOG", "a blklogwrites log's entries: N write|flush|discard|mark SECTOR COUNT", 1, 1, runWriteLog},
-    {"replay", "LOG IMAGE FIRST LAST", "write entries FIRST to LAST of LOG into IMAGE", 4, 4, runReplay},
+    {"replay", "LOG IMAGE FIRST LAST [SECTORS]", "write entries FIRST to LAST of LOG into IMAGE (of LAST, SECTORS)", 4, 5,
+     runReplay},
 };
 
 static int usage(FILE *pOut)

@@ -136,16 +136,19 @@ int runWriteLog(char **ppArgs, int)
     return nRead < 0 ? 1 : 0;
 }
 
-// replay LOG IMAGE FIRST LAST: entries FIRST to LAST (from 1) written into
-// IMAGE, which is changed in place; a log with fewer entries is an error.
-int runReplay(char **ppArgs, int)
+// replay LOG IMAGE FIRST LAST [SECTORS]: entries FIRST to LAST (from 1)
+// written into IMAGE, which is changed in place, of entry LAST its first
+// SECTORS sectors only (a write the power cut tore); a log with fewer
+// entries is an error.
+int runReplay(char **ppArgs, int nArgs)
 {
     LogEntry tEntry;
-    long long llFirst = 0, llLast = 0, llAt = 1, n = 0;
+    long long llFirst = 0, llLast = 0, llTorn = -1, llAt = 1, n = 0;
     int fdLog = -1, fdImage, nRead = 0, nStatus = 0;
 
-    if (parseSector(ppArgs[2], &llFirst) != 0 || parseSector(ppArgs[3], &llLast) != 0 || llFirst < 1) {
-        fprintf(stderr, "diskbytes: replay wants entries FIRST to LAST, counted from 1\n");
+    if (parseSector(ppArgs[2], &llFirst) != 0 || parseSector(ppArgs[3], &llLast) != 0 || llFirst < 1 ||
+        (nArgs > 4 && parseSector(ppArgs[4], &llTorn) != 0)) {
+        fprintf(stderr, "diskbytes: replay wants entries FIRST to LAST, counted from 1, and SECTORS\n");
         return 2;
     }
     if (openLog(ppArgs[0], &fdLog) != 0)
@@ -158,6 +161,8 @@ int runReplay(char **ppArgs, int)
     }
     while (nStatus == 0 && n < llLast && (nRead = nextEntry(fdLog, ppArgs[0], &llAt, &tEntry)) > 0) {
         n++;
+        if (n == llLast && llTorn >= 0 && llTorn < tEntry.llCount)
+            tEntry.llCount = llTorn;
         if (n >= llFirst && tEntry.llCount > 0)
             nStatus = replayEntry(fdLog, ppArgs[0], fdImage, ppArgs[1], tEntry);
     }

@@ -4,7 +4,7 @@
 # itself: blkdebug's rules, and what the steps met. The cuts: power-cut.sh.
 
 faults_dir=$S/.sandbox/faults
-fault_log='' fault_blkdebug=''
+fault_log='' fault_blkdebug='' io_names=''
 
 # The options of a simulated run of the same steps from the disk image
 # START with the geometry GEO, into the array rerun.
@@ -52,6 +52,7 @@ read_layout() { # IMAGE
 # "data"..., the pieces joined by ", ".
 sector_names() { # A B
 	local s=$1 end name first last out='' p=$lay_start
+	piece_ends=() # where each piece ends, for the cuts inside a write
 	while ((s <= $2)); do
 		first=-1
 		if ((s == 0)); then
@@ -77,6 +78,7 @@ sector_names() { # A B
 		fi
 		((end <= $2)) || end=$2
 		last=$end
+		piece_ends+=("$end")
 		if ((first >= 0 && last > s)); then
 			name+=" sector $((s - first))-$((last - first))"
 		elif ((first >= 0)); then
@@ -159,9 +161,8 @@ read_marks() {
 # --io-error's section: where the errors were injected, and per step what
 # the kernel said; a warning when dosprep ended with 0 while its writes failed.
 io_error_section() {
-	local i d w first
-	echo "== I/O errors injected at sectors $io_first-$io_last${io_names:+ ($io_names)}," \
-		"${io_types/ / and }s fail with EIO"
+	local i d w first types=${io_types// /s and }s
+	echo "== I/O errors injected at sectors $io_first-$io_last${io_names:+ ($io_names)}: $types fail with EIO"
 	read_marks
 	for ((i = 1; i < ${#mark_names[@]}; i++)); do
 		d=$((mark_errs[i] - mark_errs[i - 1])) w=$((mark_werrs[i] - mark_werrs[i - 1]))

@@ -47,12 +47,14 @@ differences() { # REF-LINES RESULT-LINES
 entry_words() { [[ $1 == none ]] && echo none || echo "start ${1% *}, size ${1#* }"; }
 
 # One cut: the disk as it stood after log entry K (the base disk, when K is
-# the base's last entry), the steps rerun on it, and what is compared.
-cut_job() { # K DOSPREP-ARGS...
-	local k=$1 d=$faults_dir/cut.$1
+# the base's last entry), or with only the first M sectors of write K out
+# (K-M), the steps rerun on it, and what is compared.
+cut_job() { # K[-M] DOSPREP-ARGS...
+	local k=${1%-*} m=() d=$faults_dir/cut.$1
+	[[ $1 != *-* ]] || m=("${1#*-}")
 	shift
 	cp --sparse=always -- "$faults_dir/base.img" "$d.img" &&
-		{ ((k == cut_base)) || "$diskbytes" replay "$fault_log" "$d.img" $((cut_base + 1)) "$k"; } ||
+		{ ((k == cut_base)) || "$diskbytes" replay "$fault_log" "$d.img" $((cut_base + 1)) "$k" "${m[@]}"; } ||
 		{ echo "the disk of this cut could not be made" >"$d.err" && echo 125 >"$d.status" && return; }
 	rerun_into "$d" "$d.img" "$cut_geometry" "$@"
 	rm -f -- "$d.img"
@@ -111,8 +113,8 @@ attribute_entries() {
 }
 
 power_cut_section() { # DOSPREP-ARGS...
-	local i k unit=write cuts=() n same=0 boots=0 line diff d key verdict
-	local -A boot_dir=()
+	local i k unit=write units=() cuts=() n same=0 boots=0 line diff d key verdict
+	local -A boot_dir=() ordinal=()
 	[[ $power_cut == writes ]] || unit=flush
 	cut_geometry=$(<"$rec/geometry")
 	[[ $cut_geometry =~ ^[0-9]+/[0-9]+/[0-9]+$ ]] || cut_geometry=$heads/$spt/$cylinders
@@ -128,10 +130,9 @@ power_cut_section() { # DOSPREP-ARGS...
 		((e_step[i] > 0)) || { cut_base=$i && continue; }
 		[[ ${mark_names[e_step[i]]-check} != check.* ]] || break
 		cut_last=$i
-		[[ ${e_kind[i]} != "$unit" ]] || cuts+=("$i")
+		[[ ${e_kind[i]} != "$unit" ]] || { units+=("$i") && ordinal[$i]=${#units[@]}; }
 	done
-	n=${#cuts[@]}
-	echo "== power cut at each of $n $power_cut"
+	echo "== power cut at each of ${#units[@]} $power_cut"
 	steps_writes_line
 	cp --sparse=always -- "$faults_dir/start.img" "$faults_dir/base.img" &&
 		{ ((cut_base == 0)) || "$diskbytes" replay "$fault_log" "$faults_dir/base.img" 1 "$cut_base"; } &&
@@ -140,6 +141,13 @@ power_cut_section() { # DOSPREP-ARGS...
 		{ echo "the disks of the cuts could not be made"; return; }
 	reference_lines
 	read_layout "$faults_dir/ref/disk.img"
+	for k in "${units[@]}"; do # inside each write, then after it
+		[[ $unit != write ]] || for i in $(torn_points "$k"); do cuts+=("$k-$i"); done
+		cuts+=("$k")
+	done
+	n=${#cuts[@]}
+	[[ $unit != write ]] || echo "cut points: $n, after each write and inside it (after each sector of a write" \
+		"of up to 16 sectors, where what a longer one covers changes)"
 	two_at_a_time "$cut_base ${cuts[*]}" cut_job "$@"
 	[[ ! -f $faults_dir/cut.$cut_base.lines ]] || diff=$(differences "$faults_dir/ref.lines" "$faults_dir/cut.$cut_base.lines")
 	[[ -z ${diff-} ]] || echo "note: a rerun from the disk as the steps found it already ends differently: $diff"
@@ -154,9 +162,7 @@ power_cut_section() { # DOSPREP-ARGS...
 		for key in "${!boot_dir[@]}"; do list+=" ${boot_dir[$key]}"; done
 		two_at_a_time "$list" boot_result
 	fi
-	local j=0
 	for k in "${cuts[@]}"; do
-		j=$((j + 1))
 		d=$faults_dir/cut.$k
 		line=$(cut_outcome "$d")
 		[[ $line == same* ]] && same=$((same + 1))
@@ -168,7 +174,7 @@ power_cut_section() { # DOSPREP-ARGS...
 		elif ((want_boot)); then
 			line+="; did not boot"
 		fi
-		[[ $line == same* ]] || echo "$(cut_name "$j" "$k"): ${line#differs: }"
+		[[ $line == same* ]] || echo "$(cut_name "$k"): ${line#differs: }"
 	done
 	line="the rerun ends as an undisturbed run after $same of $n cuts"
 	((!want_boot)) || line+="; it boots after $boots of $n"
@@ -216,16 +222,37 @@ cut_outcome() { # DIR
 
 # How a cut point is named: the write (or the flush and the write before
 # it), the step that made it, the sectors and what they hold.
-cut_name() { # J K
-	local k=$2 w=$2
-	while ((w > 0)) && [[ ${e_kind[w]} != write ]]; do w=$((w - 1)); done
-	local where="no write yet"
-	((w <= cut_base)) || where="sectors ${e_sector[w]}-$((e_sector[w] + e_count[w] - 1)) ($(sector_names "${e_sector[w]}" $((e_sector[w] + e_count[w] - 1))))"
-	if [[ ${e_kind[k]} == write ]]; then
-		echo "write $1 ($(step_label "${mark_names[e_step[k]]}")), $where"
-	else
-		echo "flush $1 ($(step_label "${mark_names[e_step[k]]}")), after ${where/#sectors/the write of sectors}"
+cut_name() { # K[-M]
+	local k=${1%-*} w=${1%-*} a b
+	if [[ $1 == *-* ]]; then
+		a=${e_sector[k]} b=$((e_sector[k] + ${1#*-} - 1))
+		echo "write ${ordinal[$k]} ($(step_label "${mark_names[e_step[k]]}")) torn after ${1#*-} of its" \
+			"${e_count[k]} sectors, $(span "$a" "$b") ($(sector_names "$a" "$b"))"
+		return
 	fi
+	while ((w > 0)) && [[ ${e_kind[w]} != write ]]; do w=$((w - 1)); done
+	a=${e_sector[w]} b=$((e_sector[w] + e_count[w] - 1))
+	local where="no write yet"
+	((w <= cut_base)) || where="sectors $(span "$a" "$b") ($(sector_names "$a" "$b"))"
+	if [[ ${e_kind[k]} == write ]]; then
+		echo "write ${ordinal[$k]} ($(step_label "${mark_names[e_step[k]]}")), $where"
+	else
+		echo "flush ${ordinal[$k]} ($(step_label "${mark_names[e_step[k]]}")), after ${where/#sectors/the write of sectors}"
+	fi
+}
+
+span() { ((${1} == ${2})) && echo "$1" || echo "$1-$2"; }
+
+# The cuts inside write K: how many of its sectors are out. Each sector of
+# a write of up to 16 sectors, else where what the sectors hold changes.
+torn_points() { # K
+	local s=${e_sector[$1]} c=${e_count[$1]} m e
+	if ((c <= 16)); then
+		for ((m = 1; m < c; m++)); do echo "$m"; done
+		return
+	fi
+	sector_names "$s" $((s + c - 1)) >/dev/null
+	for e in "${piece_ends[@]}"; do ((e >= s + c - 1)) || echo $((e - s + 1)); done
 }
 
 # The steps' writes as the log has them, and whether the sectors the guest
