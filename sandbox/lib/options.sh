@@ -215,16 +215,16 @@ check_vm() {
 # --power-cut and --io-error (with --vm): one fault a run. A sector or range
 # of --io-error lies on the disk; a name is resolved when the run starts.
 check_faults() {
-	local disk_sectors=$((start_sectors ? start_sectors : heads * spt * cylinders))
+	local disk_sectors=$((start_sectors ? start_sectors : heads * spt * cylinders)) sector='0*([0-9]{1,15})'
 	if [[ -n ${given[--power-cut]+x} ]]; then
 		[[ $power_cut == @(writes|flushes) ]] || die "--power-cut $power_cut: wants writes or flushes (default writes)"
 		[[ -z ${given[--io-error]+x} ]] || die "--io-error: not with --power-cut (one fault a run)"
 	fi
 	[[ -n ${given[--io-error]+x} ]] || return 0
-	[[ $io_error =~ ^(mbr|boot-sector|backup-boot-sector|fat|$number|$number-$number)(:(read|write))?$ ]] ||
+	[[ $io_error =~ ^(mbr|boot-sector|backup-boot-sector|fat|$sector|$sector-$sector)(:(read|write))?$ ]] ||
 		die "--io-error $io_error: wants WHERE[:read|write], WHERE a sector, A-B," \
 			"mbr, boot-sector, backup-boot-sector or fat"
-	[[ $io_error =~ ^$number(-$number)?(:|$) ]] || return 0
+	[[ $io_error =~ ^$sector(-$sector)?(:|$) ]] || return 0
 	local a=$((10#${BASH_REMATCH[1]})) b=$((10#${BASH_REMATCH[3]:-${BASH_REMATCH[1]}}))
 	((a <= b)) || die "--io-error $io_error: the range A-B wants A not past B"
 	((b < disk_sectors)) || die "--io-error $io_error: the disk has sectors 0 to $((disk_sectors - 1))"
