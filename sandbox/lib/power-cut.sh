@@ -41,8 +41,9 @@ differences() { # REF-LINES RESULT-LINES
 	[[ ${r[boot]} == "${t[boot]}" ]] || out+=("its boot area")
 	[[ ${r[backup]} == "${t[backup]}" ]] || out+=("its backup boot area")
 	[[ ${r[fsck]} == "${t[fsck]}" ]] || out+=("fsck (${r[verdict]} -> ${t[verdict]})")
-	local IFS=,
-	echo "${out[*]}" | sed 's/,/, /g'
+	local words='' w
+	for w in "${out[@]}"; do words+="${words:+, }$w"; done
+	echo "$words"
 }
 entry_words() { [[ $1 == none ]] && echo none || echo "start ${1% *}, size ${1#* }"; }
 
