@@ -161,14 +161,16 @@ read_marks() {
 # --io-error's section: where the errors were injected, and per step what
 # the kernel said; a warning when dosprep ended with 0 while its writes failed.
 io_error_section() {
-	local i d w first types=${io_types// /s and }s
-	echo "== I/O errors injected at sectors $io_first-$io_last${io_names:+ ($io_names)}: $types fail with EIO"
+	local i d w first types=${io_types// /s and }s where="sectors $io_first-$io_last"
+	((io_first < io_last)) || where="sector $io_first"
+	echo "== I/O errors injected at $where${io_names:+ ($io_names)}: $types fail with EIO"
 	read_marks
-	for ((i = 1; i < ${#mark_names[@]}; i++)); do
-		d=$((mark_errs[i] - mark_errs[i - 1])) w=$((mark_werrs[i] - mark_werrs[i - 1]))
+	for ((i = 0; i < ${#mark_names[@]}; i++)); do
+		d=$((mark_errs[i] - (i ? mark_errs[i - 1] : 0))) w=$((mark_werrs[i] - (i ? mark_werrs[i - 1] : 0)))
 		((d)) || continue
-		first=$(sed -n "$((mark_errs[i - 1] + 1))p" "$rec/ioerrors" | sed 's/^\[[ 0-9.]*\] //')
-		echo "$(step_label "${mark_names[i]}"): $d I/O errors, $w of them writes; the first: $first"
+		first=$(sed -n "$((d == mark_errs[i] ? 1 : mark_errs[i - 1] + 1))p" "$rec/ioerrors" | sed 's/^\[[ 0-9.]*\] //')
+		((i)) && where=$(step_label "${mark_names[i]}") || where="before the steps (the kernel's own reads)"
+		echo "$where: $d I/O errors, $w of them writes; the first: $first"
 		if [[ ${mark_names[i]} == dosprep.0 ]] && ((w)) && [[ $(<"$rec/dosprep.status") == 0 ]]; then
 			echo "warning: dosprep ended with status 0, but $w of its writes failed"
 		fi
