@@ -33,16 +33,16 @@ fsck_of_report() { # REPORT
 # The differences of a result from the undisturbed one, as words.
 differences() { # REF-LINES RESULT-LINES
 	local -A r=() t=()
-	local name value out=()
+	local name value diffs=()
 	while read -r name value; do r[$name]=$value; done <"$1"
 	while read -r name value; do t[$name]=$value; done <"$2"
-	[[ ${r[mbr]} == "${t[mbr]}" ]] || out+=("the MBR")
-	[[ ${r[entry]} == "${t[entry]}" ]] || out+=("partition 1 ($(entry_words "${r[entry]}") -> $(entry_words "${t[entry]}"))")
-	[[ ${r[boot]} == "${t[boot]}" ]] || out+=("its boot area")
-	[[ ${r[backup]} == "${t[backup]}" ]] || out+=("its backup boot area")
-	[[ ${r[fsck]} == "${t[fsck]}" ]] || out+=("fsck (${r[verdict]} -> ${t[verdict]})")
+	[[ ${r[mbr]} == "${t[mbr]}" ]] || diffs+=("the MBR")
+	[[ ${r[entry]} == "${t[entry]}" ]] || diffs+=("partition 1 ($(entry_words "${r[entry]}") -> $(entry_words "${t[entry]}"))")
+	[[ ${r[boot]} == "${t[boot]}" ]] || diffs+=("its boot area")
+	[[ ${r[backup]} == "${t[backup]}" ]] || diffs+=("its backup boot area")
+	[[ ${r[fsck]} == "${t[fsck]}" ]] || diffs+=("fsck (${r[verdict]} -> ${t[verdict]})")
 	local words='' w
-	for w in "${out[@]}"; do words+="${words:+, }$w"; done
+	for w in "${diffs[@]}"; do words+="${words:+, }$w"; done
 	echo "$words"
 }
 entry_words() { [[ $1 == none ]] && echo none || echo "start ${1% *}, size ${1#* }"; }
@@ -259,19 +259,19 @@ torn_points() { # K
 # The steps' writes as the log has them, and whether the sectors the guest
 # counted agree.
 steps_writes_line() {
-	local i j out='' writes sectors
+	local i j per='' writes sectors
 	for ((i = 1; i < ${#mark_names[@]}; i++)); do
 		[[ ${mark_names[i]} != check.* ]] || continue
 		writes=0 sectors=0
 		for ((j = 1; j < ${#e_kind[@]}; j++)); do
 			((e_step[j] == i)) && [[ ${e_kind[j]} == write ]] && writes=$((writes + 1)) sectors=$((sectors + e_count[j]))
 		done
-		out+="${out:+, }$(step_label "${mark_names[i]}" | cut -d: -f1): $writes ($sectors sectors)"
+		per+="${per:+, }$(step_label "${mark_names[i]}" | cut -d: -f1): $writes ($sectors sectors)"
 	done
 	if ((log_writes == mark_writes[-1])); then
-		echo "writes per step: $out; the guest counted the same sectors"
+		echo "writes per step: $per; the guest counted the same sectors"
 	else
-		echo "writes per step: $out; the log holds $log_writes sectors, the guest counted ${mark_writes[-1]}:" \
+		echo "writes per step: $per; the log holds $log_writes sectors, the guest counted ${mark_writes[-1]}:" \
 			"the steps are named by the sectors' count"
 	fi
 }
