@@ -91,6 +91,51 @@ attribute_entries
 expect "steps of the entries" "${e_step[*]:1} / ${mark_names[*]} / $log_writes" \
     "0 0 1 1 3 3 3 4 / start setup.1 setup.2 dosprep.0 check.1 / 40"
 
+# How a cut point reads in the report: a write whole or torn, a flush after
+# the write before it, by the step of each (entries of the row above).
+e_kind=('' write flush write write flush write write flush write) e_sector=('' 40 0 0 63 0 71 900 0 1000)
+e_count=('' 8 0 8 8 0 8 8 0 4) ordinal=([3]=1 [4]=2 [6]=3 [7]=4 [5]=2) cut_base=2
+echo 'dosprep --sfdisk32' >"$rec/setup.1.cmd"
+expect "cut names" "$(for c in 3 4-1 5 7; do cut_name $c; done)" \
+    "write 1 (setup 1: dosprep --sfdisk32), sectors 0-7 (MBR, before partition 1)
+write 2 (setup 1: dosprep --sfdisk32) torn after 1 of its 8 sectors, 63 (boot area of partition 1 sector 0)
+flush 2 (dosprep), after the write of sectors 63-70 (boot area of partition 1 sector 0-5, backup boot area sector 0-1)
+write 4 (dosprep), sectors 900-907 (FAT 2)"
+# A rerun that failed, and one whose dosprep ended otherwise, end differently.
+echo 0 >"$rec/dosprep.status"
+cp "$WORK/d/disk.img" "$WORK/ref.img"
+echo clean >"$WORK/fsck" && compare_lines "$WORK/ref.img" "$WORK/fsck" >"$faults_dir/ref.lines"
+while IFS='|' read -r name status err want; do
+    status=${status// /}
+    echo "$status" >"$WORK/cut.status" && printf '%b' "$err" >"$WORK/cut.err" && rm -f "$WORK/cut.lines"
+    [ "$status" = 125 ] || cp "$faults_dir/ref.lines" "$WORK/cut.lines"
+    expect "outcome: $name" "$(cut_outcome "$WORK/cut")" "$want"
+done <<'ROWS'
+same           |0  ||same
+dosprep failed |1  ||differs: dosprep's status 0 -> 1
+setup failed   |125|\ndosprep-sandbox: setup command failed (status 1): mkfs.fat\nmore|differs: the rerun failed: setup command failed (status 1): mkfs.fat
+ROWS
+
+# --io-error's places: a name resolved on the disk a simulated run of the
+# steps leaves (here none: the disk as made), then one rule per sector and
+# kind. place | its sectors, how many rules, the kinds
+binary=$BIN preload=$DOSPREP_PRELOAD argv0=dosprep size=100 raw_set=0 controller=SCSI vantor_dir=''
+setups=() afters=() heads=64 spt=32 cylinders=100 sandbox_cmd=$SANDBOX
+cp "$WORK/d/disk.img" "$faults_dir/start.img" && mkdir -p "$faults_dir/tmp"
+die() { echo "died: $*"; }
+while IFS='|' read -r io_error want; do
+    rm -rf "$faults_dir/layout"*
+    io_error_rules -- --version 2>&1
+    expect "io-error $io_error" "$io_first-$io_last $(grep -c inject-error "$fault_blkdebug")$(grep -o \
+        'iotype = "[a-z]*"' "$fault_blkdebug" | sort -u | cut -d'"' -f2 | sed 's/^/ /' | tr -d '\n')" "$want"
+done <<'ROWS'
+mbr|0-0 2 read write
+boot-sector:write|63-63 1 write
+backup-boot-sector:read|69-69 1 read
+fat|95-1682 3176 read write
+5-7:write|5-7 3 write
+ROWS
+
 # What ends differently: a copy of the disk with one change each, against
 # the disk itself (the same fsck words for both).
 echo "clean" >"$WORK/fsck"
