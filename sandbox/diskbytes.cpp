@@ -1,6 +1,6 @@
 // diskbytes: the sandbox's reader of disk images, for its report and the
 // tests. This file owns the command line: the command table, usage and main;
-// the commands are in diskfields.cpp, readmap.cpp and names83.cpp.
+// the commands are in diskfields.cpp, readmap.cpp, names83.cpp and writelog.cpp.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +23,9 @@ static const Command g_pCommands[] = {
     {"program", "FILE", "static or dynamic: whether a 64-bit ELF program names a loader", 1, 1, runProgram},
     {"reads", "IMAGE TRACE", "what each read of a boot's block trace lands on, then a summary", 2, 2, runReads},
     {"names83", "FILE [SECTOR]", "the 8.3 file names that the boot code at SECTOR carries", 1, 2, runNames83},
+    {"writelog", "LOG", "a blklogwrites log's entries: N write|flush|discard|mark SECTOR COUNT", 1, 1, runWriteLog},
+    {"replay", "LOG IMAGE FIRST LAST [SECTORS]", "write entries FIRST to LAST of LOG into IMAGE (of LAST, SECTORS)", 4, 5,
+     runReplay},
 };
 
 static int usage(FILE *pOut)

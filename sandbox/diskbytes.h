@@ -40,5 +40,7 @@ int runNames(char **ppArgs, int nArgs);     // diskfields.cpp
 int runProgram(char **ppArgs, int nArgs);   // diskfields.cpp
 int runReads(char **ppArgs, int nArgs);     // readmap.cpp
 int runNames83(char **ppArgs, int nArgs);   // names83.cpp
+int runWriteLog(char **ppArgs, int nArgs);  // writelog.cpp
+int runReplay(char **ppArgs, int nArgs);    // writelog.cpp
 
 #endif

@@ -14,7 +14,7 @@ state_names=(heads spt cylinders no_geometry size format start_state start_secto
 	boot no_disk no_partition disk_nodes vantor_dir files_dir setups afters checks
 	binary preload argv0 want_report want_boot bios_geometry boot_bios mbr_file loader keep
 	mode as_root boot_bins boot_tools loop_helper diskbytes host_mntns
-	vm kernel_file modules_dir busy vm_tools geoprobe)
+	vm kernel_file modules_dir busy vm_tools geoprobe power_cut io_error sandbox_cmd)
 
 # A static program: a 64-bit ELF file whose program headers name no loader.
 # No preloaded library reaches it, and the VM's initramfs carries no C

@@ -43,7 +43,7 @@ option_defaults() {
 	boot=/dev/sda ndisks=2 no_geometry=0 no_disk=0 no_partition=0 partition_file=0
 	vantor_dir='' files_dir='' keep='' binary=${DOSPREP_BINARY:-} preload=${DOSPREP_PRELOAD:-}
 	report='' argv0=dosprep want_boot=0 bios_geometry='' boot_bios=seabios mbr_file='' loader=''
-	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe=''
+	vm='' kernel_file='' modules_dir='' busy=0 vm_tools='' geoprobe='' power_cut='' io_error=''
 	fleet_file='' jobs='' json=0 color=auto commands_dir='' fleet_table=''
 	extra_disks=() setups=() afters=() checks=() dosprep_args=()
 	declare -gA given=() # the options on the command line
@@ -59,6 +59,8 @@ parse_options() { # ARGS...: sets the variables of the table and dosprep_args
 			set -- "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}" "${@:2}"
 		elif [[ $1 == --color && ${2-} != @(auto|always|never) ]]; then
 			set -- --color auto "${@:2}"
+		elif [[ $1 == --power-cut && ${2-} != @(writes|flushes) ]]; then # a bare --power-cut cuts at writes
+			set -- --power-cut writes "${@:2}"
 		fi
 		case $1 in
 		--) shift; break ;;
@@ -186,11 +188,12 @@ check_start() {
 check_vm() {
 	local o
 	if [[ -z $vm ]]; then
-		for o in --kernel --modules --busy; do
+		for o in --kernel --modules --busy --power-cut --io-error; do
 			[[ -z ${given[$o]+x} ]] || die "$o: only with --vm"
 		done
 		return 0
 	fi
+	check_faults
 	driver_row "$vm" || die "--vm $vm: wants $(driver_list)"
 	for o in --no-geometry --no-disk --no-partition --partition-file --boot-node --disks --disk --preload --argv0; do
 		[[ -z ${given[$o]+x} ]] || die "$o: makes no sense with --vm (the VM's kernel makes the disk's nodes and geometry)"
@@ -207,6 +210,25 @@ check_vm() {
 	bb=$(command -v busybox) || die "--vm: busybox is missing (package busybox-static)"
 	ldd "$bb" >/dev/null 2>&1 && die "--vm: $bb is not statically linked (package busybox-static)"
 	return 0
+}
+
+# --power-cut and --io-error (with --vm): one fault a run. A sector or range
+# of --io-error lies on the disk; a name is resolved when the run starts.
+check_faults() {
+	local disk_sectors=$((start_sectors ? start_sectors : heads * spt * cylinders)) sector='0*([0-9]{1,15})'
+	if [[ -n ${given[--power-cut]+x} ]]; then
+		[[ $power_cut == @(writes|flushes) ]] || die "--power-cut $power_cut: wants writes or flushes (default writes)"
+		[[ -z ${given[--io-error]+x} ]] || die "--io-error: not with --power-cut (one fault a run)"
+	fi
+	[[ -n ${given[--io-error]+x} ]] || return 0
+	[[ $io_error =~ ^(mbr|boot-sector|backup-boot-sector|fat|$sector|$sector-$sector)(:(read|write))?$ ]] ||
+		die "--io-error $io_error: wants WHERE[:read|write], WHERE a sector, A-B," \
+			"mbr, boot-sector, backup-boot-sector or fat"
+	[[ $io_error =~ ^$sector(-$sector)?(:|$) ]] || return 0
+	local a=$((10#${BASH_REMATCH[1]})) b=$((10#${BASH_REMATCH[3]:-${BASH_REMATCH[1]}}))
+	((a <= b)) || die "--io-error $io_error: the range A-B wants A not past B"
+	((b < disk_sectors)) || die "--io-error $io_error: the disk has sectors 0 to $((disk_sectors - 1))"
+	((b - a < 65536)) || die "--io-error $io_error: at most 65536 sectors"
 }
 
 # --bios: SeaBIOS, or Bochs's BIOS where the boot controller (that of --vm,

@@ -80,6 +80,10 @@ vm_run() { # DOSPREP-ARGS...
 	# says the kernel reads it there.
 	disk=(--disk "$S/disk.img" --payload "$S/.sandbox/payload" --out "$rec" --geometry "$heads/$spt/$cylinders")
 	((busy)) && disk+=(--busy)
+	# The disk's write log (--power-cut), or its I/O error rules (--io-error):
+	# lib/faults.sh.
+	[[ -z ${fault_log-} ]] || disk+=(--log "$fault_log")
+	[[ -z ${fault_blkdebug-} ]] || disk+=(--blkdebug "$fault_blkdebug")
 	opts=(--driver "$vm" --binary "$binary" --geoprobe "$geoprobe" --timeout 600)
 	[[ -z $kernel_file ]] || opts+=(--kernel "$kernel_file")
 	[[ -z $modules_dir ]] || opts+=(--modules "$modules_dir")

@@ -146,6 +146,15 @@ dosprep's option first |--report - --sfdisk32             |dosprep-sandbox: unkn
 --files too big        |--size 40 --files $WORK/big       |dosprep-sandbox: --files $WORK/big: cannot copy BIG.BIN onto partition 1 of 40 MB: Disk full / 125
 no --binary            |--binary $WORK/none/dosprep       |dosprep-sandbox: --binary $WORK/none/dosprep: no such program (an executable dosprep) / 125
 no --preload           |--preload $WORK/none/lib.so       |dosprep-sandbox: --preload $WORK/none/lib.so: no such file (the geometry library, libdosprep-geometry.so) / 125
+--power-cut, no --vm   |--power-cut                       |dosprep-sandbox: --power-cut: only with --vm / 125
+--io-error, no --vm    |--io-error mbr:read               |dosprep-sandbox: --io-error: only with --vm / 125
+--power-cut, bad value |--vm ide --power-cut=torn         |dosprep-sandbox: --power-cut torn: wants writes or flushes (default writes) / 125
+two faults             |--vm ide --power-cut --io-error 0 |dosprep-sandbox: --io-error: not with --power-cut (one fault a run) / 125
+--io-error, bad name   |--vm ide --io-error fats          |dosprep-sandbox: --io-error fats: wants WHERE[:read|write], WHERE a sector, A-B, mbr, boot-sector, backup-boot-sector or fat / 125
+--io-error, bad kind   |--vm ide --io-error mbr:erase     |dosprep-sandbox: --io-error mbr:erase: wants WHERE[:read|write], WHERE a sector, A-B, mbr, boot-sector, backup-boot-sector or fat / 125
+--io-error, B before A |--vm ide --io-error 9-3:write     |dosprep-sandbox: --io-error 9-3:write: the range A-B wants A not past B / 125
+--io-error past disk   |--vm ide --geometry 255/63/1000 --io-error 16065000 |dosprep-sandbox: --io-error 16065000: the disk has sectors 0 to 16064999 / 125
+--io-error, 65537      |--vm ide --io-error 0-65536       |dosprep-sandbox: --io-error 0-65536: at most 65536 sectors / 125
 ROWS
 
 finish
