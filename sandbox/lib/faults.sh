@@ -6,23 +6,31 @@
 faults_dir=$S/.sandbox/faults
 fault_log='' fault_blkdebug='' io_names=''
 
-# The options of a simulated run of the same steps from the disk image
-# START with the geometry GEO, into the array rerun.
-rerun_options() { # START GEO
+# The options of a run of the same steps from the disk image START with
+# the geometry GEO, into the array rerun: simulated, or with "vm" on this
+# run's driver and kernel.
+rerun_options() { # START GEO [vm]
 	local c
-	rerun=(--binary "$binary" --preload "$preload" --argv0 "$argv0" --start "$1" --geometry "$2" --size "$size")
+	rerun=(--binary "$binary" --start "$1" --geometry "$2" --size "$size")
 	if ((raw_set)); then rerun+=(--ssprimary-raw "$ssprimary_raw"); else rerun+=(--controller "$controller"); fi
 	[[ -z $vantor_dir ]] || rerun+=(--vantor "$vantor_dir")
 	for c in "${setups[@]}"; do rerun+=(--setup "$c"); done
 	for c in "${afters[@]}"; do rerun+=(--after "$c"); done
+	[[ ${3-} == vm ]] || { rerun+=(--preload "$preload" --argv0 "$argv0") && return 0; }
+	rerun+=(--vm "$vm")
+	((!busy)) || rerun+=(--busy)
+	[[ -z $kernel_file ]] || rerun+=(--kernel "$kernel_file")
+	[[ -z $modules_dir ]] || rerun+=(--modules "$modules_dir")
 }
 
-# One simulated run: its disk and report kept in DIR (DIR/disk.img,
-# DIR/report), its messages in DIR.err, its status in DIR.status.
-rerun_into() { # DIR START GEO DOSPREP-ARGS...
+# One run: its disk and report kept in DIR (DIR/disk.img, DIR/report), its
+# messages in DIR.err, its status in DIR.status.
+rerun_into() { # DIR START GEO [vm] -- DOSPREP-ARGS...
 	local dir=$1
-	rerun_options "$2" "$3"
+	rerun_options "$2" "$3" "${4#--}"
 	shift 3
+	[[ $1 == -- ]] || shift
+	shift
 	TMPDIR=$faults_dir/tmp "$sandbox_cmd" "${rerun[@]}" --keep "$dir" --report "$dir.report" -- "$@" \
 		</dev/null >/dev/null 2>"$dir.err"
 	echo $? >"$dir.status"
@@ -120,7 +128,7 @@ io_error_rules() { # DOSPREP-ARGS...
 	if [[ $where =~ ^[0-9]+(-[0-9]+)?$ ]]; then
 		io_first=$((10#${where%-*})) io_last=$((10#${where#*-}))
 	else
-		rerun_into "$faults_dir/layout" "$faults_dir/start.img" "$heads/$spt/$cylinders" "$@"
+		rerun_into "$faults_dir/layout" "$faults_dir/start.img" "$heads/$spt/$cylinders" -- "$@"
 		[[ $(<"$faults_dir/layout.status") != 125 ]] ||
 			die "--io-error $where: a simulated run to find it failed: $(head -n 3 "$faults_dir/layout.err")"
 		read_layout "$faults_dir/layout/disk.img"

@@ -101,6 +101,7 @@ run_model() { # DIR MODEL...
 	echo "$pid" >"$d/group"
 	wait "$pid"
 	echo $? >"$d/status"
+	: >"$1/.vm/$2.done"
 	echo $((($(date +%s%N) - t0) / 1000000000)) >"$d/seconds"
 }
 
@@ -215,7 +216,7 @@ fleet_main() { # the command line as given
 			running[$n]=$!
 			group_of[$n]=$g
 		done
-		group_vm "$g" ${groups[g]} &
+		group_vm "$work/.vm" "@$g" setsid ${groups[g]} &
 		vms+=($!)
 		live "$done" "${#models[@]}"
 	done

@@ -1,17 +1,21 @@
 # --power-cut, for lib/inside after the VM: the write log names each write
 # (and flush) of the steps by the guest's per-step counters; at each cut the
-# disk as it stood then is rebuilt, the same steps rerun on it (simulated,
-# two at a time), and each end compared with the undisturbed run's disk.
+# disk as it stood then is rebuilt, the same steps rerun on it (on the same
+# driver and kernel, several disks a VM), and each end compared with the
+# undisturbed run's disk.
 
 # What is compared, from IMAGE and the fsck section FSCK: sector 0 without
-# partition 1's entry, that entry, partition 1's boot area and backup (6
-# sectors each, the volume ID left out: mkfs.fat makes a new one each time),
+# partition 1's entry and the disk identifier, that entry, partition 1's
+# boot area and backup (6 sectors each, the volume ID left out: sfdisk and
+# mkfs.fat make new ones each time),
 # fsck.fat's words; then "key", which tells results apart for the boot.
 compare_lines() { # IMAGE FSCK-FILE
 	local p start=0 size=0 id=39 what tmp=$2.sectors
 	p=$(partition1 "$1")
 	[[ $p == none ]] || start=${p% *} size=${p#* }
-	echo "mbr $({ head -c 446 "$1" && dd if="$1" bs=2 skip=231 count=25 status=none; } | sha256sum | cut -c 1-16)"
+	# The disk identifier at byte 440 left out: a new table gets a new one.
+	echo "mbr $({ head -c 440 "$1" && dd if="$1" bs=2 skip=222 count=1 status=none &&
+		dd if="$1" bs=2 skip=231 count=25 status=none; } | sha256sum | cut -c 1-16)"
 	echo "entry $p"
 	[[ $("$diskbytes" field "$1" sectors_per_fat16 "$start" 2>/dev/null) != 0 ]] || id=67
 	for what in boot:0 backup:6; do
@@ -40,24 +44,64 @@ differences() { # REF-LINES RESULT-LINES
 	[[ ${r[entry]} == "${t[entry]}" ]] || diffs+=("partition 1 ($(entry_words "${r[entry]}") -> $(entry_words "${t[entry]}"))")
 	[[ ${r[boot]} == "${t[boot]}" ]] || diffs+=("its boot area")
 	[[ ${r[backup]} == "${t[backup]}" ]] || diffs+=("its backup boot area")
-	[[ ${r[fsck]} == "${t[fsck]}" ]] || diffs+=("fsck (${r[verdict]} -> ${t[verdict]})")
+	# fsck: its verdicts, or when they agree, the first words of the result's
+	# that the undisturbed one did not say.
+	if [[ ${r[fsck]} != "${t[fsck]}" && ${r[verdict]} != "${t[verdict]}" ]]; then
+		diffs+=("fsck (${r[verdict]} -> ${t[verdict]})")
+	elif [[ ${r[fsck]} != "${t[fsck]}" ]]; then
+		value=$(grep -vxF -f "${1%.lines}.fsck" -- "${2%.lines}.fsck" 2>/dev/null | head -n 1)
+		diffs+=("fsck (${t[verdict]}${value:+: \"$value\"})")
+	fi
 	local words='' w
 	for w in "${diffs[@]}"; do words+="${words:+, }$w"; done
 	echo "$words"
 }
 entry_words() { [[ $1 == none ]] && echo none || echo "start ${1% *}, size ${1#* }"; }
 
-# One cut: the disk as it stood after log entry K (the base disk, when K is
+# One cut's disk: as it stood after log entry K (the base disk, when K is
 # the base's last entry), or with only the first M sectors of write K out
-# (K-M), the steps rerun on it, and what is compared.
-cut_job() { # K[-M] DOSPREP-ARGS...
+# (K-M), in cut.K[-M].img.
+cut_image() { # K[-M]
 	local k=${1%-*} m=() d=$faults_dir/cut.$1
 	[[ $1 != *-* ]] || m=("${1#*-}")
-	shift
 	cp --sparse=always -- "$faults_dir/base.img" "$d.img" &&
-		{ ((k == cut_base)) || "$diskbytes" replay "$fault_log" "$d.img" $((cut_base + 1)) "$k" "${m[@]}"; } ||
-		{ echo "the disk of this cut could not be made" >"$d.err" && echo 125 >"$d.status" && return; }
-	rerun_into "$d" "$d.img" "$cut_geometry" "$@"
+		{ ((k == cut_base)) || "$diskbytes" replay "$fault_log" "$d.img" $((cut_base + 1)) "$k" "${m[@]}"; } && return
+	echo "the disk of this cut could not be made" >"$d.err" && echo 125 >"$d.status"
+	rm -f -- "$d.img"
+	return 1
+}
+
+# What the steps' writes left in a cut's disk: the sectors of every write
+# of the log, as a digest. Cuts with the same one start from the same disk.
+written_key() { # IMAGE
+	local i
+	for ((i = 1; i <= cut_last; i++)); do
+		[[ ${e_kind[i]} != write ]] || dd if="$1" bs=512 skip="${e_sector[i]}" count="${e_count[i]}" status=none
+	done | sha256sum | cut -c 1-16
+}
+
+# The cuts' disks, and of those that start alike the first (rep[K]); its
+# rerun stands for them all.
+cut_images() { # CUT...
+	local k key
+	local -A first=()
+	for k in "$@"; do
+		cut_image "$k" || continue
+		key=$(written_key "$faults_dir/cut.$k.img")
+		if [[ -n ${first[$key]-} ]]; then
+			rep[$k]=${first[$key]}
+			rm -f -- "$faults_dir/cut.$k.img"
+		else
+			first[$key]=$k rep[$k]=$k
+		fi
+	done
+}
+
+# One cut's rerun from its disk, and what is compared.
+cut_job() { # K[-M] DOSPREP-ARGS...
+	local d=$faults_dir/cut.$1
+	shift
+	rerun_into "$d" "$d.img" "$heads/$spt/$cylinders" vm -- "$@"
 	rm -f -- "$d.img"
 	[[ -f $d/disk.img && -f $d.report ]] || return 0
 	fsck_of_report "$d.report" >"$d.fsck"
@@ -97,6 +141,28 @@ two_at_a_time() { # LIST JOB ARGS...
 	wait
 }
 
+# The cuts' reruns, on this run's driver and kernel as the undisturbed run:
+# in groups of as many disks as one VM takes (lib/fleet-vm.sh), each group
+# one VM boot, two groups at a time.
+rerun_cuts() { # CUT... -- DOSPREP-ARGS...
+	local i per all=() chunks=()
+	while [[ $1 != -- ]]; do all+=("$1") && shift; done
+	shift
+	per=$(vm_disks "$vm" 14) && ((per >= 1)) || return
+	for ((i = 0; i < ${#all[@]}; i += per)); do chunks+=("${all[*]:i:per}"); done
+	mkdir -p "$faults_dir/vm" || return
+	two_at_a_time "${!chunks[*]}" chunk_job "$@"
+}
+chunk_job() { # N DOSPREP-ARGS...: the cuts of chunks[N]
+	local k
+	for k in ${chunks[$1]}; do
+		mkdir -p "$faults_dir/vm/$k" &&
+			(export DOSPREP_SANDBOX_VM_BATCH=$faults_dir/vm/$k && cut_job "$k" "${@:2}"; : >"$faults_dir/vm/$k.done") &
+	done
+	group_vm "$faults_dir/vm" "@$1" - ${chunks[$1]}
+	wait
+}
+
 # The log's entries by step: e_kind, e_sector, e_count and e_step (the
 # mark's index, 0 for what came before the steps) of entries 1 to E. The
 # guest counted the sectors written by each step, once they were out: the
@@ -114,11 +180,9 @@ attribute_entries() {
 }
 
 power_cut_section() { # DOSPREP-ARGS...
-	local i k unit=write units=() cuts=() n same=0 boots=0 line diff d key verdict
-	local -A boot_dir=() ordinal=()
+	local i k f unit=write units=() cuts=() reps=() n same=0 boots=0 line diff d key verdict
+	local -A boot_dir=() ordinal=() rep=()
 	[[ $power_cut == writes ]] || unit=flush
-	cut_geometry=$(<"$rec/geometry")
-	[[ $cut_geometry =~ ^[0-9]+/[0-9]+/[0-9]+$ ]] || cut_geometry=$heads/$spt/$cylinders
 	read_marks
 	"$diskbytes" writelog "$fault_log" >"$faults_dir/entries" 2>"$faults_dir/entries.err" || {
 		echo "== power cut: the write log cannot be read: $(head -n 1 "$faults_dir/entries.err")"
@@ -149,12 +213,20 @@ power_cut_section() { # DOSPREP-ARGS...
 	n=${#cuts[@]}
 	[[ $unit != write ]] || echo "cut points: $n, after each write and inside it (after each sector of a write" \
 		"of up to 16 sectors, where what a longer one covers changes)"
-	two_at_a_time "$cut_base ${cuts[*]}" cut_job "$@"
+	cut_images "$cut_base" "${cuts[@]}"
+	for k in "$cut_base" "${cuts[@]}"; do [[ ${rep[$k]-} != "$k" ]] || reps+=("$k"); done
+	rerun_cuts "${reps[@]}" -- "$@"
+	for k in "${!rep[@]}"; do # the others' outcome is their first's
+		[[ ${rep[$k]} == "$k" ]] || for f in status err report fsck lines; do
+			[[ ! -f $faults_dir/cut.${rep[$k]}.$f ]] || cp -- "$faults_dir/cut.${rep[$k]}.$f" "$faults_dir/cut.$k.$f"
+		done
+	done
+	echo "reruns: ${#reps[@]}, one for each different disk the cuts leave"
 	[[ ! -f $faults_dir/cut.$cut_base.lines ]] || diff=$(differences "$faults_dir/ref.lines" "$faults_dir/cut.$cut_base.lines")
 	[[ -z ${diff-} ]] || echo "note: a rerun from the disk as the steps found it already ends differently: $diff"
 	if ((want_boot)); then # each distinct result once
 		for k in "${cuts[@]}"; do
-			d=$faults_dir/cut.$k
+			d=$faults_dir/cut.${rep[$k]-$k}
 			[[ -f $d.lines ]] || continue
 			key=$(sed -n 's/^key //p' "$d.lines")
 			[[ -n ${boot_dir[$key]-} ]] || boot_dir[$key]=$d
@@ -188,7 +260,7 @@ power_cut_section() { # DOSPREP-ARGS...
 keep_faults() {
 	[[ -n $keep ]] || return 0
 	mkdir -p "$out/keep/faults" &&
-		cp -- "$faults_dir"/{writes.log,entries,ref.lines,ref.fsck} "$faults_dir"/cut.*.{report,lines,err,status} \
+		cp -- "$faults_dir"/{writes.log,entries,ref.lines,ref.fsck} "$faults_dir"/cut.*.{report,lines,fsck,err,status} \
 			"$out/keep/faults/" 2>/dev/null
 	return 0
 }

@@ -149,10 +149,23 @@ done <<ROWS
 none|||
 volume ID|$((63 * 512 + 67))|\\x12\\x34\\x56\\x78|
 MBR code|10|\\x90|the MBR
-disk identifier|440|\\x01|the MBR
+disk identifier (a new table gets a new one)|440|\\x01|
+the byte after the identifier|444|\\x01|the MBR
 partition 1's size|458|\\x01|partition 1 (start 63, size 204800 -> start 63, size 204801)
 boot sector's heads|$((63 * 512 + 26))|\\x10|its boot area
 FSInfo sector|$((64 * 512 + 488))|\\x01|its boot area
 backup's heads|$((69 * 512 + 26))|\\x10|its backup boot area
+ROWS
+# fsck's words: its verdicts when they differ, else the first line the
+# undisturbed run's did not have.
+echo "clean" >"$WORK/ref.fsck"
+compare_lines "$WORK/d/disk.img" "$WORK/ref.fsck" >"$WORK/ref.lines"
+while IFS='|' read -r name words want; do
+    printf "$words" >"$WORK/c.fsck"
+    compare_lines "$WORK/d/disk.img" "$WORK/c.fsck" >"$WORK/c.lines"
+    expect "differences: fsck $name" "$(differences "$WORK/ref.lines" "$WORK/c.lines")" "$want"
+done <<'ROWS'
+other verdict|not clean (status 1)\n|fsck (clean -> not clean (status 1))
+other words|FATs differ - using first FAT.\nclean\n|fsck (clean: "FATs differ - using first FAT.")
 ROWS
 finish

@@ -24,6 +24,12 @@ a nvme 8G gpt bochs\n|line 1: BIOS 'bochs' drives IDE disks only (ide), not nvme
 ROWS
 expect "--json alone" "$(SB --json 2>&1; echo "status $?")" "dosprep-sandbox: --json: only with --fleet or --fleet-table
 status 125"
+printf 'a ide 2G\n' >"$WORK/one"
+for f in --power-cut --io-error=mbr; do
+	expect "$f with --fleet" "$(SB --fleet "$WORK/one" "$f" 2>&1; echo "status $?")" \
+		"dosprep-sandbox: ${f%=*}: not with --fleet (a run of its own: one model's --vm)
+status 125"
+done
 
 "$SRC/sandbox/vm/kernel" >/dev/null 2>&1 || { echo "SKIP: no kernel for the VM (tools/deps)"; finish; exit; }
 printf 'small ide 2G\nlarge ide 8GiB blank\n' >"$WORK/fleet"
