@@ -203,12 +203,13 @@ fleet_main() { # the command line as given
 	trap 'fleet_stop 130' INT
 	trap 'fleet_stop 143' TERM
 	mkdir -p "$work/.vm" "$work/.tokens" || die "cannot make $work/.vm"
-	export DOSPREP_SANDBOX_TOKENS="$work/.tokens $jobs"
-	# A group at a time, at most --jobs groups on the way; their QEMUs hold
-	# the tokens.
+	export DOSPREP_SANDBOX_TOKENS="$work/.tokens $((jobs + 1))"
+	# A group at a time, at most --jobs + 1 groups on the way; their QEMUs
+	# hold the --jobs + 1 tokens (one more than processors: boot checks and
+	# VMs waiting for a slow driver's disks idle a while).
 	fleet_groups
 	for g in "${!groups[@]}"; do
-		while (($(active_groups) >= jobs)); do fleet_reap; done
+		while (($(active_groups) > jobs)); do fleet_reap; done
 		for n in ${groups[g]}; do
 			mkdir -p "$work/.vm/$n" || die "cannot make $work/.vm/$n"
 			read -ra parts <<<"$(model_line "$n")"

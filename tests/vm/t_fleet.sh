@@ -1,6 +1,7 @@
 #!/bin/bash
 # dosprep-sandbox --fleet: fleet files refused before anything runs (with the
-# line and the value), then two models side by side with --boot (a 2 GiB disk
+# line and the value), then two models of one driver (AHCI: a controller and
+# its disk each) in one VM with --boot (a 2 GiB disk
 # the BIOS gives 128 heads, an 8 GiB one it gives 255), their table and its
 # JSON, and the same table from --commands run through GNU parallel (or sh)
 # and --fleet-table. Skips (77) without QEMU or a kernel for the VM.
@@ -32,7 +33,7 @@ status 125"
 done
 
 "$SRC/sandbox/vm/kernel" >/dev/null 2>&1 || { echo "SKIP: no kernel for the VM (tools/deps)"; finish; exit; }
-printf 'small ide 2G\nlarge ide 8GiB blank\n' >"$WORK/fleet"
+printf 'small ahci 2G\nlarge ahci 8GiB blank\n' >"$WORK/fleet"
 run=(--size 400 --setup 'dosprep --sfdisk32' --setup 'mkfs.fat -F 32 /dev/sssd1' --boot -- --write32)
 SB --fleet "$WORK/fleet" --jobs 2 --keep "$WORK/keep" "${run[@]}" >"$WORK/table" 2>"$WORK/progress"
 expect "fleet status" "$?" 1
